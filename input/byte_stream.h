@@ -52,10 +52,14 @@ class ByteStream {
   // image instead of copying it, as long as the bytes are the same.
   virtual int32_t FillBuffer(const uint8_t** window);
 
+  // For a stream whose FillBuffer points into memory it does not own: it has a buffer of
+  // the given capacity without allocating one.
+  void EnableViewBuffer(int32_t capacity) {
+    capacity_ = capacity;
+    hasBuffer_ = true;
+  }
   void SetFlags(int32_t bits) { flags_ |= bits; }
-  void ClearFlags(int32_t bits) { flags_ &= ~bits; }
   void AdvancePosition(int32_t n);
-  void SetPosition(int32_t pos) { position_ = pos; }
   int32_t Capacity() const { return capacity_; }
 
  private:
@@ -74,6 +78,9 @@ class ByteStream {
 // Two's-complement wrap-around, as 32-bit stream arithmetic does, without undefined behaviour.
 inline int32_t WrapAdd(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int32_t WrapSub(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
 }  // namespace pelorin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace pelorin {
@@ -23,6 +24,10 @@ enum StringId : int {
 
 // The text of id in UTF-8, or an empty view for an id the table does not hold.
 std::string_view LoadString(int id, Language language);
+
+// The text a Load result is reported with: 0 for success, else a string id. Failures without
+// a text of their own are reported as an unsupported format, never passed on as success.
+int LoadResultMessage(int32_t result);
 
 // Japanese when the locale variables name Japanese ("ja..."), otherwise English. LANGUAGE is a
 // colon-separated preference list and wins; then the first set of LC_ALL, LC_MESSAGES, LANG.

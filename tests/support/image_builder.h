@@ -12,7 +12,9 @@ namespace pelorin::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void PutTag(Bytes& b, std::string_view tag) { b.insert(b.end(), tag.begin(), tag.end()); }
+inline void PutTag(Bytes& b, std::string_view tag) {
+  b.insert(b.end(), tag.begin(), tag.end());
+}
 
 inline void PutU16LE(Bytes& b, uint32_t v) {
   b.push_back(uint8_t(v));
@@ -30,7 +32,9 @@ inline void PutU32BE(Bytes& b, uint32_t v) {
   PutU16BE(b, v >> 16);
   PutU16BE(b, v & 0xFFFF);
 }
-inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+inline void Append(Bytes& b, const Bytes& more) {
+  b.insert(b.end(), more.begin(), more.end());
+}
 
 // A chunk: id, size (the data's length unless given), data, and a pad byte after odd data.
 inline Bytes ChunkLE(std::string_view id, const Bytes& data, int64_t size = -1, bool pad = true) {

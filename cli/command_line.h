@@ -1,0 +1,18 @@
+#pragma once
+
+#include <ostream>
+#include <string_view>
+
+namespace pelorin::cli {
+
+inline constexpr std::string_view kProgram = "pelorin-cli";
+
+// Exit statuses of every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRefused = 1;
+inline constexpr int kExitUsage = 2;
+
+// Prints "pelorin-cli: MESSAGE" and the pointer to --help; returns kExitUsage.
+int ReportUsageError(std::ostream& err, std::string_view message);
+
+}  // namespace pelorin::cli

@@ -1,0 +1,56 @@
+// pelorin-cli: the converter's command line.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/inspect_command.h"
+#include "resources/string_table.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: pelorin-cli COMMAND [OPTION]... FILE...\n"
+    "Turn WAV and AIFF audio into KIVRA ring-tone files (.mmf).\n"
+    "\n"
+    "Commands:\n"
+    "  inspect [--json] FILE...  check each file as a conversion would and show its\n"
+    "                            format, or why it is refused; --json prints one JSON\n"
+    "                            object per file per line\n"
+    "\n"
+    "Options:\n"
+    "  --help     display this help and exit\n"
+    "  --version  output version information and exit\n"
+    "\n"
+    "Inputs are .wav or .aif files (any letter case): integer PCM, 8 or 16 bits,\n"
+    "1 or 2 channels, 4000 to 48000 Hz, longer than 20 ms.\n"
+    "Messages are in Japanese when the locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG)\n"
+    "names Japanese, otherwise in English.\n"
+    "\n"
+    "Exit status: 0 when every file was accepted, 1 when any was refused,\n"
+    "2 for a usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace pelorin::cli;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) return ReportUsageError(std::cerr, "no command given");
+  const std::string& command = args.front();
+  if (command == "--help") {
+    std::cout << kHelp;
+    return kExitOk;
+  }
+  if (command == "--version") {
+    std::cout << kProgram << " (Pelorin) " << PELORIN_VERSION << '\n';
+    return kExitOk;
+  }
+  const std::span<const std::string> rest(args.begin() + 1, args.end());
+  if (command == "inspect") {
+    const int status = InspectMain(rest, pelorin::UserLanguage(), std::cout, std::cerr);
+    std::cout.flush();
+    return std::cout ? status : kExitRefused;
+  }
+  return ReportUsageError(std::cerr, "unknown command '" + command + "'");
+}

@@ -1,0 +1,139 @@
+#include "engine/audio_engine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "input/aiff_reader.h"
+#include "input/memory_stream.h"
+#include "input/wav_image_writer.h"
+#include "input/wav_reader.h"
+
+namespace pelorin {
+
+int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
+  MemoryStream stream(image, length);
+  samples_.clear();
+  if (isAiff == 0) {
+    WavReader reader(stream);
+    return LoadWith(reader, stream.Size());
+  }
+  AiffReader reader(stream);
+  return LoadWith(reader, stream.Size());
+}
+
+template <class Reader>
+int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength) {
+  const SourceFormat& source = reader.Format();
+  if (source.channels == 0) return kBadFormat;
+  if (source.sampleRate < kMinRate || source.sampleRate > kMaxRate) return kBadRate;
+  if (source.bitsPerSample != 8 && source.bitsPerSample != 16) return kBadBits;
+  if (source.channels > 2) return kBadChannels;
+  const auto playMs =
+      static_cast<int32_t>(double(source.frameCount) / double(source.sampleRate) * 1000.0);
+  if (playMs <= 20) return kTooShort;
+
+  // The clip is held as 16-bit samples; its byte count must be a signed 32-bit value.
+  const int64_t sampleCount = int64_t{source.channels} * source.frameCount;
+  if (2 * sampleCount > INT32_MAX) return kBadFormat;
+
+  // A file may declare more frames than it holds (only an AIFF image can). Missing frames
+  // are silence, but only so many of them: memory follows the file, not its header.
+  int32_t frames = source.frameCount;
+  const int64_t present = std::max<int64_t>(0, int64_t{imageLength} - source.dataOffset);
+  const int64_t presentFrames = present / source.blockAlign;
+  const int64_t silenceFrames = int64_t{kMaxMissingSeconds} * source.sampleRate;
+  frames = static_cast<int32_t>(std::min<int64_t>(frames, presentFrames + silenceFrames));
+
+  try {
+    samples_.assign(static_cast<size_t>(frames) * source.channels, 0);
+  } catch (const std::bad_alloc&) {
+    samples_.clear();
+    return kFailed;
+  }
+  if (reader.Read(samples_.data(), frames) < 0) return kFailed;
+
+  format_.channels = source.channels;
+  format_.bitsPerSample = 16;
+  format_.blockAlign = static_cast<uint16_t>(2 * source.channels);
+  format_.sampleRate = source.sampleRate;
+  format_.frameCount = frames;
+  format_.byteCount = 2 * source.channels * frames;
+  return kOk;
+}
+
+int32_t AudioEngine::MixDown(int mode) {
+  if (format_.channels == 1) return kOk;
+  if (mode < 0 || mode > 2) return kFailed;
+  // After a failed Load the samples may be fewer than the format says: frames not held
+  // count as silence.
+  const size_t frames = static_cast<size_t>(std::max(format_.frameCount, 0));
+  const size_t held = std::min(frames, samples_.size() / 2);
+  int16_t* s = samples_.data();
+  for (size_t k = 0; k < held; ++k) {
+    const int32_t left = s[2 * k];
+    const int32_t right = s[2 * k + 1];
+    switch (mode) {
+      case 0:
+        s[k] = static_cast<int16_t>(left / 2 + right / 2);
+        break;
+      case 1:
+        s[k] = static_cast<int16_t>(left);
+        break;
+      default:
+        s[k] = static_cast<int16_t>(right);
+        break;
+    }
+  }
+  samples_.resize(frames);
+  if (held < frames) std::fill(samples_.begin() + held, samples_.end(), 0);
+  format_.channels = 1;
+  format_.blockAlign = static_cast<uint16_t>(format_.blockAlign >> 1);
+  format_.byteCount = format_.byteCount / 2;
+  return kOk;
+}
+
+int32_t AudioEngine::GetFormat(void* dst) const {
+  if (dst == nullptr) return kBadArgument;
+  uint8_t block[20] = {};
+  auto put16 = [&](int at, uint16_t v) {
+    block[at] = static_cast<uint8_t>(v);
+    block[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  auto put32 = [&](int at, int32_t v) {
+    const auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) block[at + i] = static_cast<uint8_t>(u >> (8 * i));
+  };
+  put16(0, format_.channels);
+  put16(2, format_.bitsPerSample);
+  put16(4, format_.blockAlign);
+  put32(8, format_.sampleRate);
+  put32(12, format_.byteCount);
+  put32(16, format_.frameCount);
+  std::memcpy(dst, block, sizeof block);
+  return kOk;
+}
+
+int32_t AudioEngine::WriteWavImage(std::vector<uint8_t>& out) const {
+  // Samples the format counts but the engine does not hold are written as silence.
+  const size_t count =
+      static_cast<size_t>(std::max<int64_t>(0, int64_t{format_.channels} * format_.frameCount));
+  std::vector<int16_t> padded;
+  std::span<const int16_t> samples(samples_.data(), std::min(count, samples_.size()));
+  if (samples.size() < count) {
+    padded.assign(samples.begin(), samples.end());
+    padded.resize(count, 0);
+    samples = padded;
+  }
+  const WavImageHeader header{format_.channels, format_.bitsPerSample, format_.sampleRate,
+                              format_.byteCount};
+  pelorin::WriteWavImage(header, samples, out);
+  return kOk;
+}
+
+void AudioEngine::Release() {
+  samples_.clear();
+  samples_.shrink_to_fit();
+}
+
+}  // namespace pelorin
