@@ -1,0 +1,227 @@
+// `pelorin-cli inspect` run as a separate process on files written by sox.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+bool HaveSox() {
+  return std::system("command -v sox >/dev/null 2>&1") == 0;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class InspectCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = (fs::temp_directory_path() / "pelorin-cli-XXXXXX").string();
+    ASSERT_NE(mkdtemp(name.data()), nullptr);
+    dir_ = name;
+    ASSERT_TRUE(fs::create_directory(dir_ / "work"));
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+
+  // Runs the CLI in `cwd` with a fixed locale (LANG only, so the result does not depend on the
+  // caller's LANGUAGE or LC_* settings).
+  CliRun Cli(const std::vector<std::string>& args, const std::string& lang = "C",
+             const fs::path& cwd = {}) {
+    std::string command = "cd " + Quote((cwd.empty() ? dir_ / "work" : cwd).string()) +
+                          " && env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=" + lang + " " +
+                          Quote(PELORIN_CLI);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " >" + Quote((dir_ / "out").string()) + " 2>" + Quote((dir_ / "err").string());
+    const int status = std::system(command.c_str());
+    CliRun r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadText(dir_ / "out");
+    r.err = ReadText(dir_ / "err");
+    return r;
+  }
+
+  void NeedSox() {
+    if (!HaveSox()) GTEST_SKIP() << "sox is not on PATH; install sox to run this test";
+  }
+
+  // A sox tone of exactly `frames` frames in the work folder.
+  void Tone(const std::string& name, const std::string& rate, int bits, int channels, int frames) {
+    const std::string command = "sox -V1 -r " + rate + " -c " + std::to_string(channels) +
+                                " -n -b " + std::to_string(bits) + " " +
+                                Quote((dir_ / "work" / name).string()) + " synth " +
+                                std::to_string(frames) + "s sine 440";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(InspectCli, BundledSampleLoads) {
+  const fs::path samples = fs::path(PELORIN_SOURCE_DIR) / "samples";
+  if (!fs::exists(samples / "bell.wav")) GTEST_SKIP() << "samples/bell.wav has not been made yet";
+
+  CliRun r = Cli({"inspect", "--json", "bell.wav"}, "C", samples);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "{\"file\": \"bell.wav\", \"result\": 0, \"channels\": 2, \"bitsPerSample\": 16, "
+            "\"blockAlign\": 4, \"sampleRate\": 44100, \"byteCount\": 352800, "
+            "\"frameCount\": 88200}\n");
+
+  r = Cli({"inspect", "bell.wav"}, "C", samples);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "bell.wav: 2 channels, 16 bits, 44100 Hz, 88200 frames, 2.000 s\n");
+}
+
+class InspectCliMix : public InspectCli {
+ protected:
+  void SetUp() override {
+    InspectCli::SetUp();
+    NeedSox();
+    if (IsSkipped() || HasFatalFailure()) return;
+    Tone("good8.wav", "8000", 8, 2, 4000);
+    Tone("low.wav", "3999", 16, 1, 800);
+    Tone("deep.aif", "8000", 24, 1, 800);
+    Tone("wide.aif", "8000", 16, 3, 800);
+    Tone("short.wav", "8000", 16, 1, 160);
+    Tone("good16.aif", "22050", 16, 2, 2205);
+    std::ofstream(dir_ / "work" / "notes.mmf") << "not audio";
+    std::ofstream(dir_ / "work" / "text.wav") << "not audio either";
+    fs::create_directory(dir_ / "work" / "folder.AIF");
+  }
+
+  const std::vector<std::string> files_ = {"good8.wav", "notes.mmf", "missing.wav", "folder.AIF",
+                                           "text.wav",  "low.wav",   "deep.aif",    "wide.aif",
+                                           "short.wav", "good16.aif"};
+  const std::string good8_ = "good8.wav: 2 channels, 8 bits, 8000 Hz, 4000 frames, 0.500 s";
+};
+
+TEST_F(InspectCliMix, JsonGivesOneLinePerFileInOrder) {
+  std::vector<std::string> args = {"inspect", "--json"};
+  args.insert(args.end(), files_.begin(), files_.end());
+  const CliRun r = Cli(args);
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> expected = {
+      "{\"file\": \"good8.wav\", \"result\": 0, \"channels\": 2, \"bitsPerSample\": 16, "
+      "\"blockAlign\": 4, \"sampleRate\": 8000, \"byteCount\": 16000, \"frameCount\": 4000}",
+      "{\"file\": \"notes.mmf\", \"result\": \"badext\"}",
+      "{\"file\": \"missing.wav\", \"result\": \"unreadable\"}",
+      "{\"file\": \"folder.AIF\", \"result\": \"unreadable\"}",
+      "{\"file\": \"text.wav\", \"result\": -997}",
+      "{\"file\": \"low.wav\", \"result\": -996}",
+      "{\"file\": \"deep.aif\", \"result\": -995}",
+      "{\"file\": \"wide.aif\", \"result\": -994}",
+      "{\"file\": \"short.wav\", \"result\": -993}",
+      "{\"file\": \"good16.aif\", \"result\": 0, \"channels\": 2, \"bitsPerSample\": 16, "
+      "\"blockAlign\": 4, \"sampleRate\": 22050, \"byteCount\": 8820, \"frameCount\": 2205}"};
+  EXPECT_EQ(Lines(r.out), expected);
+}
+
+TEST_F(InspectCliMix, HumanOutputSplitsSuccessesAndRefusals) {
+  std::vector<std::string> args = {"inspect"};
+  args.insert(args.end(), files_.begin(), files_.end());
+  const CliRun r = Cli(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Lines(r.out),
+            (std::vector<std::string>{good8_,
+                                      "good16.aif: 2 channels, 16 bits, 22050 Hz, 2205 frames, "
+                                      "0.100 s"}));
+  // Refusals in file order; a detail may follow the message.
+  const std::vector<std::string> expected = {
+      "notes.mmf: Extension is not .wav/.aif",     "missing.wav: Cannot open WAV/AIFF file",
+      "folder.AIF: Cannot open WAV/AIFF file",     "text.wav: Audio format not supported",
+      "low.wav: Sampling Frequency not supported", "deep.aif: Bits per sample not supported",
+      "wide.aif: Channel count not supported",     "short.wav: Inadequate playtime"};
+  const std::vector<std::string> lines = Lines(r.err);
+  ASSERT_EQ(lines.size(), expected.size()) << r.err;
+  for (size_t i = 0; i < lines.size(); ++i)
+    EXPECT_EQ(lines[i].rfind("pelorin-cli: " + expected[i], 0), 0u) << lines[i];
+}
+
+TEST_F(InspectCliMix, JapaneseLocaleGivesJapaneseMessages) {
+  const CliRun r = Cli({"inspect", "low.wav", "good8.wav"}, "ja_JP.UTF-8");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("pelorin-cli: low.wav: 非対応のサンプリング周波数です"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("Sampling Frequency"), std::string::npos) << r.err;
+  EXPECT_EQ(Lines(r.out), std::vector<std::string>{good8_});
+}
+
+TEST_F(InspectCliMix, FileNamesAreKeptAndEscapedInJson) {
+  const fs::path good = dir_ / "work" / "good8.wav";
+  fs::copy_file(good, dir_ / "work" / "鐘の音.wav");
+  fs::copy_file(good, dir_ / "work" / "say \"hi\" \\ now.WAV");
+  fs::copy_file(good, dir_ / "work" / "line\nbreak.wav");
+  const CliRun r =
+      Cli({"inspect", "--json", "鐘の音.wav", "say \"hi\" \\ now.WAV", "line\nbreak.wav"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 3u) << r.out;
+  EXPECT_EQ(lines[0].rfind("{\"file\": \"鐘の音.wav\", \"result\": 0, \"channels\": 2", 0), 0u);
+  EXPECT_EQ(lines[1].rfind("{\"file\": \"say \\\"hi\\\" \\\\ now.WAV\", \"result\": 0,", 0), 0u)
+      << lines[1];
+  // Either escape form of the newline is valid JSON.
+  EXPECT_TRUE(lines[2].rfind("{\"file\": \"line\\nbreak.wav\", \"result\": 0,", 0) == 0 ||
+              lines[2].rfind("{\"file\": \"line\\u000a", 0) == 0 ||
+              lines[2].rfind("{\"file\": \"line\\u000A", 0) == 0)
+      << lines[2];
+}
+
+TEST_F(InspectCli, UsageErrorsExitWithTwo) {
+  const std::vector<std::vector<std::string>> cases = {{},
+                                                       {"bogus"},
+                                                       {"--bogus"},
+                                                       {"inspect"},
+                                                       {"inspect", "--json"},
+                                                       {"inspect", "--bogus", "x.wav"}};
+  for (const auto& args : cases) {
+    const CliRun r = Cli(args);
+    std::string shown = "args:";
+    for (const std::string& a : args) shown += " " + a;
+    EXPECT_EQ(r.status, 2) << shown;
+    EXPECT_FALSE(r.err.empty()) << shown;
+  }
+}
+
+TEST_F(InspectCli, HelpAndVersionPrintToStdout) {
+  for (const char* option : {"--help", "--version"}) {
+    const CliRun r = Cli({option});
+    EXPECT_EQ(r.status, 0) << option;
+    EXPECT_FALSE(r.out.empty()) << option;
+  }
+}
+
+}  // namespace
