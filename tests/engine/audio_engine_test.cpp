@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/audio_engine.h"
+#include "input/memory_stream.h"
+#include "input/wav_reader.h"
+#include "support/image_builder.h"
+
+namespace pelorin {
+namespace {
+
+using namespace test;
+
+Bytes MonoWav(uint32_t rate, uint32_t frames, uint32_t bits = 16, uint32_t channels = 1) {
+  return WavImage(channels, rate, bits, Bytes(size_t(frames) * channels * ((bits + 7) / 8)));
+}
+
+int32_t LoadWav(AudioEngine& engine, const Bytes& image) {
+  return engine.Load(0, image.data(), int32_t(image.size()));
+}
+
+TEST(AudioEngineLoad, ResultCodesInCheckOrder) {
+  struct Case {
+    const char* what;
+    Bytes image;
+    int isAiff;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"empty image", {}, 0, kBadFormat},
+      {"WAV passed as AIFF", MonoWav(8000, 800), 1, kBadFormat},
+      {"3999 Hz", MonoWav(3999, 800), 0, kBadRate},
+      {"4000 Hz", MonoWav(4000, 800), 0, kOk},
+      {"48000 Hz", MonoWav(48000, 4800), 0, kOk},
+      {"48001 Hz", MonoWav(48001, 4800), 0, kBadRate},
+      {"3 channels, 24 bits", MonoWav(8000, 800, 24, 3), 0, kBadBits},
+      {"0 Hz, 24 bits", MonoWav(0, 800, 24), 0, kBadRate},
+      {"3 channels", MonoWav(8000, 800, 16, 3), 0, kBadChannels},
+      {"exactly 20 ms", MonoWav(8000, 160), 0, kTooShort},
+      {"22 ms", MonoWav(8000, 176), 0, kOk},
+      {"AIFF", AiffImage(2, 8000, 16, Bytes(800)), 1, kOk},
+  };
+  for (const Case& c : cases) {
+    AudioEngine engine;
+    EXPECT_EQ(engine.Load(c.isAiff, c.image.data(), int32_t(c.image.size())), c.expected) << c.what;
+  }
+}
+
+TEST(AudioEngineLoad, EightBitInputIsHeldAs16Bit) {
+  AudioEngine engine;
+  ASSERT_EQ(LoadWav(engine, WavImage(2, 8000, 8, Bytes(400, 0xFF))), kOk);
+  const PcmFormat& f = engine.Format();
+  EXPECT_EQ(f.channels, 2);
+  EXPECT_EQ(f.bitsPerSample, 16);
+  EXPECT_EQ(f.blockAlign, 4);
+  EXPECT_EQ(f.frameCount, 200);
+  EXPECT_EQ(f.byteCount, 800);
+  EXPECT_EQ(engine.Samples(), std::vector<int16_t>(400, 32512));
+}
+
+TEST(AudioEngineLoad, FailedLoadKeepsThePreviousFormat) {
+  AudioEngine engine;
+  ASSERT_EQ(LoadWav(engine, MonoWav(8000, 800)), kOk);
+  EXPECT_EQ(LoadWav(engine, MonoWav(3999, 800)), kBadRate);
+  EXPECT_EQ(engine.Format().sampleRate, 8000);
+  EXPECT_TRUE(engine.Samples().empty());
+  // With the samples gone, the later steps must not read what is not there.
+  EXPECT_EQ(engine.MixDown(0), kOk);
+  Bytes image;
+  EXPECT_EQ(engine.WriteWavImage(image), kOk);
+  EXPECT_EQ(image.size(), 44u + 1600u);
+}
+
+TEST(AudioEngineLoad, SoundsTooLargeFor32BitCountsAreRefused) {
+  // 8-bit stereo data of more than 1 GiB would need more than 2 GiB as 16-bit samples. The
+  // header alone says so; the data need not be there (an AIFF form may overrun its image).
+  Bytes form;
+  PutTag(form, "AIFF");
+  Append(form, ChunkBE("COMM", CommBody(2, 0x20000000u, 8, Extended80(8000))));
+  Bytes ssnd = ChunkBE("SSND", SsndBody({}));
+  const uint32_t ssndSize = 8 + 0x40000000u;
+  for (int i = 0; i < 4; ++i) ssnd[4 + i] = uint8_t(ssndSize >> (24 - 8 * i));
+  Append(form, ssnd);
+  Bytes image = ChunkBE("FORM", form);
+  const uint32_t formSize = uint32_t(form.size()) + 0x40000000u;
+  for (int i = 0; i < 4; ++i) image[4 + i] = uint8_t(formSize >> (24 - 8 * i));
+  AudioEngine engine;
+  EXPECT_EQ(engine.Load(1, image.data(), int32_t(image.size())), kBadFormat);
+}
+
+TEST(AudioEngineLoad, MissingFramesBecomeBoundedSilence) {
+  // The header declares 10 minutes of 16-bit mono at 8000 Hz; the image holds 4 samples.
+  const uint32_t frames = 8000 * 600;
+  Bytes form;
+  PutTag(form, "AIFF");
+  Append(form, ChunkBE("COMM", CommBody(1, frames, 16, Extended80(8000))));
+  Append(form, ChunkBE("SSND", SsndBody(Pcm16BE({5, 6, 7, 8}))));
+  Bytes image = ChunkBE("FORM", form);
+  const uint32_t ssndSize = 8 + frames * 2;
+  const size_t ssndAt = image.size() - 8 - 8 - 8;
+  for (int i = 0; i < 4; ++i) image[ssndAt + 4 + i] = uint8_t(ssndSize >> (24 - 8 * i));
+  const uint32_t formSize = uint32_t(image.size()) - 8 + frames * 2;
+  for (int i = 0; i < 4; ++i) image[4 + i] = uint8_t(formSize >> (24 - 8 * i));
+
+  AudioEngine engine;
+  ASSERT_EQ(engine.Load(1, image.data(), int32_t(image.size())), kOk);
+  const int32_t held = 4 + AudioEngine::kMaxMissingSeconds * 8000;
+  EXPECT_EQ(engine.Format().frameCount, held);
+  EXPECT_EQ(engine.Format().byteCount, 2 * held);
+  ASSERT_EQ(engine.Samples().size(), size_t(held));
+  EXPECT_EQ(engine.Samples()[3], 8);
+  EXPECT_EQ(engine.Samples()[4], 0);
+  EXPECT_EQ(engine.Samples().back(), 0);
+}
+
+TEST(AudioEngineMixDown, AveragesOrPicksAChannel) {
+  const Bytes stereo =
+      WavImage(2, 8000, 16, Pcm16LE({-1, -1, 3, 3, -3, -3, -32768, -32768, 100, -7}));
+  struct Case {
+    int mode;
+    std::vector<int16_t> expected;
+  };
+  const Case cases[] = {{0, {0, 2, -2, -32768, 47}},  // each half truncates toward zero
+                        {1, {-1, 3, -3, -32768, 100}},
+                        {2, {-1, 3, -3, -32768, -7}}};
+  for (const Case& c : cases) {
+    AudioEngine engine;
+    // Too short to load as it is; repeat the frames to pass the play-time check.
+    Bytes image = stereo;
+    Bytes data(image.begin() + 44, image.end());
+    for (int i = 0; i < 40; ++i) Append(data, Bytes(image.begin() + 44, image.end()));
+    image = WavImage(2, 8000, 16, data);
+    ASSERT_EQ(LoadWav(engine, image), kOk);
+    ASSERT_EQ(engine.MixDown(c.mode), kOk);
+    const PcmFormat& f = engine.Format();
+    EXPECT_EQ(f.channels, 1);
+    EXPECT_EQ(f.blockAlign, 2);
+    EXPECT_EQ(f.frameCount, 205);
+    EXPECT_EQ(f.byteCount, 410);
+    ASSERT_EQ(engine.Samples().size(), 205u);
+    EXPECT_EQ(std::vector<int16_t>(engine.Samples().begin(), engine.Samples().begin() + 5),
+              c.expected)
+        << c.mode;
+  }
+}
+
+TEST(AudioEngineMixDown, RefusesUnknownModesAndLeavesMonoAlone) {
+  AudioEngine engine;
+  ASSERT_EQ(LoadWav(engine, MonoWav(8000, 800, 16, 2)), kOk);
+  EXPECT_EQ(engine.MixDown(3), kFailed);
+  EXPECT_EQ(engine.Format().channels, 2);
+  EXPECT_EQ(engine.Samples().size(), 1600u);
+  ASSERT_EQ(engine.MixDown(0), kOk);
+  EXPECT_EQ(engine.MixDown(7), kOk);
+  EXPECT_EQ(engine.Format().channels, 1);
+}
+
+TEST(AudioEngine, GetFormatCopiesTheLittleEndianBlock) {
+  AudioEngine engine;
+  EXPECT_EQ(engine.GetFormat(nullptr), kBadArgument);
+  ASSERT_EQ(LoadWav(engine, MonoWav(44100, 88200, 16, 2)), kOk);
+  uint8_t block[20];
+  ASSERT_EQ(engine.GetFormat(block), kOk);
+  const uint8_t expected[20] = {2, 0, 16,   0,    4,    0, 0,    0,    0x44, 0xAC,
+                                0, 0, 0x20, 0x62, 0x05, 0, 0x88, 0x58, 0x01, 0};
+  EXPECT_EQ(std::memcmp(block, expected, 20), 0);
+}
+
+TEST(AudioEngine, WavImageRoundTripsTheClip) {
+  AudioEngine engine;
+  std::vector<int16_t> samples(900);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(i * 73 - 30000);
+  ASSERT_EQ(LoadWav(engine, WavImage(2, 11025, 16, Pcm16LE(samples))), kOk);
+  Bytes image;
+  ASSERT_EQ(engine.WriteWavImage(image), kOk);
+  EXPECT_EQ(image.size(), 44u + 1800u);
+  AudioEngine again;
+  ASSERT_EQ(LoadWav(again, image), kOk);
+  EXPECT_EQ(again.Samples(), samples);
+  EXPECT_EQ(again.Format().sampleRate, 11025);
+  engine.Release();
+  EXPECT_TRUE(engine.Samples().empty());
+}
+
+}  // namespace
+}  // namespace pelorin
