@@ -137,7 +137,7 @@ TEST(ChunkWalker, ReadRunThroughAChunkStreamMatchesByteByByteReads) {
   PutTag(form, "AIFF");
   Append(form, ChunkBE("SSND", Bytes(20, 0x5A)));
   Bytes image = ChunkBE("FORM", form);
-  image.resize(image.size() - 6);
+  image.erase(image.end() - 6, image.end());
   for (int32_t len : {4, 14, 15, 30}) {
     auto run = [&](bool byRun) {
       MemoryStream stream(image.data(), int32_t(image.size()));

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need, only those that
+# are missing, so that a second run costs nothing. Sourced by run.sh and test.sh.
+
+pelorin_packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  sox libsox-fmt-all
+)
+
+pelorin_fail() {
+  echo "error: $*" >&2
+  exit 1
+}
+
+pelorin_ensure_packages() {
+  local missing=() p
+  for p in "${pelorin_packages[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== Installing missing packages: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || pelorin_fail "packages missing (${missing[*]}) and not root; install them or run as root"
+    sudo=(sudo)
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq || pelorin_fail "apt-get update failed"
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    pelorin_fail "apt-get install ${missing[*]} failed"
+}
+
+# Configures and builds one build folder: pelorin_build DIR [cmake options...]
+pelorin_build() {
+  local dir=$1
+  shift
+  echo "== Building in $dir"
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || pelorin_fail "configuring $dir failed"
+  cmake --build "$dir" -j "$(nproc)" || pelorin_fail "building $dir failed"
+}
