@@ -102,6 +102,11 @@ int InspectMain(std::span<const std::string> args, Language language, std::ostre
   for (const std::string& arg : args) {
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
+    } else if (!optionsEnded && arg == "--help") {
+      out << "Usage: pelorin-cli inspect [--json] FILE...\n"
+             "Check each .wav or .aif file as a conversion would and show its format, or why\n"
+             "it is refused. --json prints one JSON object per file per line.\n";
+      return kExitOk;
     } else if (!optionsEnded && arg == "--json") {
       json = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {

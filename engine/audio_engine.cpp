@@ -14,12 +14,13 @@ namespace pelorin {
 int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
   MemoryStream stream(image, length);
   samples_.clear();
+  const int32_t imageLength = image == nullptr ? 0 : std::max(length, 0);
   if (isAiff == 0) {
     WavReader reader(stream);
-    return LoadWith(reader, stream.Size());
+    return LoadWith(reader, imageLength);
   }
   AiffReader reader(stream);
-  return LoadWith(reader, stream.Size());
+  return LoadWith(reader, imageLength);
 }
 
 template <class Reader>
