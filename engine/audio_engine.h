@@ -3,22 +3,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/pcm_format.h"
 #include "engine/result_codes.h"
+#include "writer/content_info.h"
 
 namespace pelorin {
-
-// The format of the held clip. Its 20-byte little-endian layout (with two padding bytes after
-// blockAlign) is what GetFormat copies out.
-struct PcmFormat {
-  uint16_t channels = 0;
-  uint16_t bitsPerSample = 0;
-  uint16_t blockAlign = 0;
-  uint16_t padding = 0;
-  int32_t sampleRate = 0;
-  int32_t byteCount = 0;
-  int32_t frameCount = 0;
-};
-static_assert(sizeof(PcmFormat) == 20);
 
 // Holds one clip as interleaved signed 16-bit PCM and runs the conversion steps on it.
 class AudioEngine {
@@ -36,6 +25,12 @@ class AudioEngine {
 
   int32_t Load(int isAiff, const uint8_t* image, int32_t length);
   int32_t MixDown(int mode);
+  // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
+  int32_t ConvertRate(int32_t targetRate, int32_t taps);
+  // Encodes the clip as ADPCM and has the writer of the variant (0, 1 or 2) build a file
+  // image into dst; the image's length, or kBadArgument, kNoRoom, kNoWriter.
+  int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
+                      int32_t dstCapacity);
   int32_t GetFormat(void* dst) const;
   int32_t WriteWavImage(std::vector<uint8_t>& out) const;
   void Release();
