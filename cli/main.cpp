@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/convert_command.h"
 #include "cli/inspect_command.h"
 #include "resources/string_table.h"
 
@@ -15,6 +16,8 @@ constexpr const char* kHelp =
     "Turn WAV and AIFF audio into KIVRA ring-tone files (.mmf).\n"
     "\n"
     "Commands:\n"
+    "  convert [OPTION]... FILE...  convert each file into a KIVRA file beside it\n"
+    "                            (see 'pelorin-cli convert --help')\n"
     "  inspect [--json] FILE...  check each file as a conversion would and show its\n"
     "                            format, or why it is refused; --json prints one JSON\n"
     "                            object per file per line\n"
@@ -47,8 +50,13 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   const std::span<const std::string> rest(args.begin() + 1, args.end());
-  if (command == "inspect") {
-    const int status = InspectMain(rest, pelorin::UserLanguage(), std::cout, std::cerr);
+  using Command =
+      int (*)(std::span<const std::string>, pelorin::Language, std::ostream&, std::ostream&);
+  Command run = nullptr;
+  if (command == "convert") run = ConvertMain;
+  if (command == "inspect") run = InspectMain;
+  if (run != nullptr) {
+    const int status = run(rest, pelorin::UserLanguage(), std::cout, std::cerr);
     std::cout.flush();
     return std::cout ? status : kExitRefused;
   }

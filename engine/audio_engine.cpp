@@ -94,6 +94,13 @@ int32_t AudioEngine::MixDown(int mode) {
   return kOk;
 }
 
+void AudioEngine::TrimFrames(int32_t frames) {
+  if (frames < 0 || frames >= format_.frameCount) return;
+  format_.frameCount = frames;
+  format_.byteCount = format_.blockAlign * frames;
+  samples_.resize(std::min(samples_.size(), size_t{format_.channels} * size_t(frames)));
+}
+
 int32_t AudioEngine::GetFormat(void* dst) const {
   if (dst == nullptr) return kBadArgument;
   uint8_t block[20] = {};

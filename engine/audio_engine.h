@@ -31,6 +31,9 @@ class AudioEngine {
   // image into dst; the image's length, or kBadArgument, kNoRoom, kNoWriter.
   int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
                       int32_t dstCapacity);
+  // Keeps only the first frames of the clip (no effect when it is not longer): a long clip
+  // whose end cannot reach the file need not be converted.
+  void TrimFrames(int32_t frames);
   int32_t GetFormat(void* dst) const;
   int32_t WriteWavImage(std::vector<uint8_t>& out) const;
   void Release();
