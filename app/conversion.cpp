@@ -82,11 +82,7 @@ std::string Conversion::DefaultOutputPath() const {
 ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
                                      const std::string& outputPath) {
   ConversionOutcome outcome;
-  const PcmFormat& format = engine_.Format();
-  if (settings.variant == 0) {
-    const int64_t kept = int64_t{kKeptSecondsOfLongClips} * format.sampleRate;
-    if (format.frameCount > kept) engine_.TrimFrames(static_cast<int32_t>(kept));
-  }
+  engine_.TrimFrames(FramesWorthConverting(engine_.Format(), settings.variant));
   engine_.MixDown(0);
   outcome.code = engine_.ConvertRate(settings.targetRate, kTaps);
   if (outcome.code < 0) {
@@ -133,6 +129,12 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
   }
   outcome.fileBytes = static_cast<int32_t>(image.size());
   return outcome;
+}
+
+int32_t FramesWorthConverting(const PcmFormat& format, int variant) {
+  if (variant != 0) return format.frameCount;
+  const int64_t kept = int64_t{kKeptSecondsOfLongClips} * format.sampleRate;
+  return static_cast<int32_t>(std::min<int64_t>(format.frameCount, kept));
 }
 
 int32_t DefaultTargetRate(int32_t inputRate) {

@@ -61,6 +61,11 @@ class Conversion {
   AudioEngine engine_;
 };
 
+// How many leading frames of a clip a conversion to the variant needs: a variant 0 file keeps
+// at most 66.04 s, so of a longer clip only the part that reaches the file is converted (with
+// margin for the filter's reach); the file is the same as from the whole clip.
+int32_t FramesWorthConverting(const PcmFormat& format, int variant);
+
 // The rate the settings window preselects for an input rate, and whether 8 kHz can be chosen.
 int32_t DefaultTargetRate(int32_t inputRate);
 bool EightKilohertzAvailable(int32_t inputRate);

@@ -1,0 +1,147 @@
+// `pelorin-cli convert` run as a separate process.
+
+#include "support/cli_fixture.h"
+
+namespace {
+
+using namespace pelorin::test;
+namespace fs = std::filesystem;
+
+class ConvertCli : public CliTest {
+ protected:
+  fs::path Work(const std::string& name) const { return dir_ / "work" / name; }
+  std::string Bytes(const std::string& name) const { return ReadText(Work(name)); }
+  // The text of tag "XX:" in the file's content information, up to its closing comma.
+  static std::string Tag(const std::string& file, const std::string& name) {
+    const size_t at = file.find(name + ":");
+    if (at == std::string::npos) return "(none)";
+    return file.substr(at + 3, file.find(',', at + 3) - at - 3);
+  }
+};
+
+// The two rate-code bytes of the track chunk.
+std::string RateCode(const std::string& file) {
+  const size_t track = file.find(std::string("ATR\0", 4));
+  return track == std::string::npos ? "" : file.substr(track + 10, 2);
+}
+
+uint32_t U32BE(const std::string& s, size_t at) {
+  return uint32_t(uint8_t(s[at])) << 24 | uint32_t(uint8_t(s[at + 1])) << 16 |
+         uint32_t(uint8_t(s[at + 2])) << 8 | uint8_t(s[at + 3]);
+}
+
+TEST_F(ConvertCli, BundledBellBecomesTheExpectedFile) {
+  fs::copy_file(fs::path(PELORIN_SOURCE_DIR) / "samples" / "bell.wav", Work("bell.wav"));
+  const CliRun r = Cli({"convert", "--rate", "8000", "--date", "20261208", "bell.wav"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "bell.wav -> bell.mmf: KIVRA File Size : 7.95KB\n");
+  const std::string file = Bytes("bell.mmf");
+  ASSERT_EQ(file.size(), 8138u);
+  EXPECT_EQ(file.substr(0, 4), "MMMD");
+  EXPECT_EQ(U32BE(file, 4), 8130u);
+  EXPECT_EQ(file.substr(8, 4), "CNTI");
+  EXPECT_EQ(U32BE(file, 12), 58u - 8);
+  EXPECT_EQ(file.substr(66, 4), std::string("ATR\0", 4));
+  EXPECT_EQ(U32BE(file, 70), 8070u - 8);
+  EXPECT_EQ(RateCode(file), std::string("\x11\x00", 2));  // 8000 Hz
+  EXPECT_EQ(Tag(file, "ST"), "bell");
+  EXPECT_EQ(Tag(file, "CD"), "20261208");
+  EXPECT_EQ(Tag(file, "CR"), "(none)");
+  EXPECT_EQ(file[19], 0);  // both permissions on
+}
+
+TEST_F(ConvertCli, OptionsReachTheFile) {
+  NeedSox();
+  Tone("tone.wav", "8000", 16, 1, 4000);
+  struct Case {
+    std::vector<std::string> options;
+    char flags;
+    std::string title;
+    std::string copyright;
+  };
+  const Case cases[] = {
+      {{"--no-save"}, 3, "tone", "(none)"},
+      {{"--no-trans"}, 1, "tone", "(none)"},
+      {{"--title", "Song, 1", "--copyright", "(c) me\\you"}, 0, "Song\\", "(c) me\\\\you"},
+      {{"--title", "鐘の音", "--encoding", "cp932"}, 0, "\x8F\xE0\x82\xCC\x89\xB9", "(none)"},
+      {{"--title=Café", "--encoding=utf-8"}, 0, "Café", "(none)"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"convert", "-o", "out.mmf"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back("tone.wav");
+    const CliRun r = Cli(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string file = Bytes("out.mmf");
+    EXPECT_EQ(file[19], c.flags) << c.options[0];
+    EXPECT_EQ(Tag(file, "ST"), c.title) << c.options[0];
+    EXPECT_EQ(Tag(file, "CR"), c.copyright) << c.options[0];
+    EXPECT_EQ(Tag(file, "CD").size(), 8u);
+  }
+  // A Japanese user gets CP932 without asking, and Japanese messages.
+  const CliRun ja = Cli({"convert", "--title", "鐘", "tone.wav"}, "ja_JP.UTF-8");
+  ASSERT_EQ(ja.status, 0) << ja.err;
+  EXPECT_NE(ja.out.find("KIVRAファイルサイズ : "), std::string::npos);
+  EXPECT_EQ(Tag(Bytes("tone.mmf"), "ST"), "\x8F\xE0");
+}
+
+TEST_F(ConvertCli, RefusalsNameTheFileAndTheReason) {
+  NeedSox();
+  Tone("low.wav", "4000", 16, 1, 4000);
+  Tone("slow.wav", "3999", 16, 1, 4000);
+  Tone("ok.wav", "8000", 8, 2, 4000);
+  std::ofstream(Work("old.mmf")) << "old";
+  const CliRun r = Cli({"convert", "notes.txt", "missing.wav", "slow.wav", "ok.wav"});
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> err = Lines(r.err);
+  ASSERT_EQ(err.size(), 3u) << r.err;
+  EXPECT_EQ(err[0], "pelorin-cli: notes.txt: Extension is not .wav/.aif");
+  EXPECT_EQ(err[1], "pelorin-cli: missing.wav: Cannot open WAV/AIFF file");
+  EXPECT_EQ(err[2], "pelorin-cli: slow.wav: Sampling Frequency not supported (3999 Hz)");
+  EXPECT_EQ(r.out, "ok.wav -> ok.mmf: KIVRA File Size : 2.05KB\n");
+
+  // 8 kHz is not available below 8000 Hz; 4 kHz is the default there.
+  EXPECT_EQ(Cli({"convert", "--rate", "8000", "low.wav"}).status, 1);
+  EXPECT_FALSE(fs::exists(Work("low.mmf")));
+  EXPECT_EQ(Cli({"convert", "low.wav"}).status, 0);
+  EXPECT_EQ(RateCode(Bytes("low.mmf")), std::string("\x10\x00", 2));
+
+  // A folder that cannot take the file: message 5, nothing written.
+  const CliRun unwritable = Cli({"convert", "-d", "no-such-dir", "ok.wav"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.err.find("Cannot save KIVRA file"), std::string::npos) << unwritable.err;
+
+  // -d writes into the folder, -o to the name; an existing file is replaced.
+  fs::create_directory(Work("out"));
+  EXPECT_EQ(Cli({"convert", "-d", "out", "ok.wav"}).status, 0);
+  EXPECT_TRUE(fs::exists(Work("out/ok.mmf")));
+  EXPECT_EQ(Cli({"convert", "-o", "old.mmf", "ok.wav"}).status, 0);
+  EXPECT_EQ(Bytes("old.mmf"), Bytes("ok.mmf"));
+}
+
+TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
+  std::ofstream(Work("a.wav")) << "x";
+  const std::vector<std::vector<std::string>> usages = {
+      {"convert"},
+      {"convert", "--rate", "5000", "a.wav"},
+      {"convert", "--rate"},
+      {"convert", "--date", "2026-12-08", "a.wav"},
+      {"convert", "--variant", "3", "a.wav"},
+      {"convert", "--encoding", "latin9", "a.wav"},
+      {"convert", "--bogus", "a.wav"},
+      {"convert", "--no-save=1", "a.wav"},
+      {"convert", "-o", "x.mmf", "a.wav", "b.wav"},
+      {"convert", "-o", "x.mmf", "-d", ".", "a.wav"},
+      {"convert", "-o", "a.wav", "a.wav"},
+      {"convert", "-o", "./a.wav", "a.wav"},
+  };
+  for (const auto& args : usages) {
+    const CliRun r = Cli(args);
+    EXPECT_EQ(r.status, 2) << args.back() << ": " << r.err;
+    EXPECT_NE(r.err.find("Try 'pelorin-cli --help'"), std::string::npos);
+  }
+  EXPECT_EQ(Bytes("a.wav"), "x");
+  EXPECT_EQ(Cli({"convert", "--help"}).status, 0);
+}
+
+}  // namespace
