@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds into build/ (Release) and runs the main job: on the bundled
-# sample without arguments, or on the files given.
+# Installs what is missing, builds into build/ (Release) and converts: the bundled sample into
+# build/bell.mmf without arguments, or the files given (each beside itself).
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/ensure-packages.sh
@@ -9,7 +9,7 @@ pelorin_ensure_packages
 pelorin_build build -DCMAKE_BUILD_TYPE=Release
 
 if [ $# -eq 0 ]; then
-  set -- samples/bell.wav
+  set -- -d build samples/bell.wav
 fi
-echo "== pelorin-cli inspect $*"
-build/pelorin-cli inspect "$@" || pelorin_fail "pelorin-cli refused at least one file (exit $?)"
+echo "== pelorin-cli convert $*"
+build/pelorin-cli convert "$@" || pelorin_fail "pelorin-cli could not convert every file (exit $?)"

@@ -116,9 +116,16 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
   }
   image.resize(static_cast<size_t>(outcome.code));
 
-  // Equal free space counts as not enough, and so does a failed query.
   std::filesystem::path folder = std::filesystem::path(outputPath).parent_path();
   if (folder.empty()) folder = ".";
+  // A missing folder cannot take the file; that is no matter of free space.
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    outcome.messageId = kStrCannotSave;
+    outcome.detail = "no folder " + folder.string();
+    return outcome;
+  }
+  // Equal free space counts as not enough, and so does a failed query.
   if (!(QueryFreeSpace(folder.string()) > static_cast<double>(image.size()))) {
     outcome.messageId = kStrDiskSpace;
     return outcome;

@@ -98,7 +98,7 @@ TEST_F(ConvertCli, RefusalsNameTheFileAndTheReason) {
   EXPECT_EQ(err[0], "pelorin-cli: notes.txt: Extension is not .wav/.aif");
   EXPECT_EQ(err[1], "pelorin-cli: missing.wav: Cannot open WAV/AIFF file");
   EXPECT_EQ(err[2], "pelorin-cli: slow.wav: Sampling Frequency not supported (3999 Hz)");
-  EXPECT_EQ(r.out, "ok.wav -> ok.mmf: KIVRA File Size : 2.05KB\n");
+  EXPECT_EQ(r.out, "ok.wav -> ok.mmf: KIVRA File Size : 2.08KB\n");
 
   // 8 kHz is not available below 8000 Hz; 4 kHz is the default there.
   EXPECT_EQ(Cli({"convert", "--rate", "8000", "low.wav"}).status, 1);
