@@ -1,7 +1,7 @@
 #pragma once
 
 // Independent reference computations for the writer tests: a bitwise CRC-16/GENIBUS (no
-// table) and the check code rule, written from the spec, not from the code under test.
+// table) and the check code rule, written from the format's rules, not from the code under test.
 
 #include <cstdint>
 #include <vector>

@@ -61,7 +61,7 @@ Bytes Build(const PcmFormat& format, Bytes& adpcm, const ContentInfo* info = nul
   return out;
 }
 
-// The spec's table, with ".." read as '0' (the check-code placeholders read "00").
+// The expected bytes, with ".." read as '0' (the check-code placeholders read "00").
 Bytes FromTable(const char* table) {
   Bytes b;
   std::istringstream in(table);
