@@ -6,6 +6,8 @@
 
 #include "cli/command_line.h"
 #include "cli/convert_command.h"
+#include "cli/decode_command.h"
+#include "cli/info_command.h"
 #include "cli/inspect_command.h"
 #include "resources/string_table.h"
 
@@ -21,18 +23,22 @@ constexpr const char* kHelp =
     "  inspect [--json] FILE...  check each file as a conversion would and show its\n"
     "                            format, or why it is refused; --json prints one JSON\n"
     "                            object per file per line\n"
+    "  info FILE.mmf...          show a KIVRA file's chunks, texts and play time, and\n"
+    "                            check its lengths, checksum and check codes\n"
+    "  decode FILE.mmf -o OUT.wav  decode a KIVRA file's sound into a WAV file\n"
     "\n"
     "Options:\n"
     "  --help     display this help and exit\n"
     "  --version  output version information and exit\n"
     "\n"
+    "Run 'pelorin-cli COMMAND --help' for a command's options.\n"
     "Inputs are .wav or .aif files (any letter case): integer PCM, 8 or 16 bits,\n"
     "1 or 2 channels, 4000 to 48000 Hz, longer than 20 ms.\n"
     "Messages are in Japanese when the locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG)\n"
     "names Japanese, otherwise in English.\n"
     "\n"
-    "Exit status: 0 when every file was accepted, 1 when any was refused,\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 when every file was handled, 1 when any was refused or is\n"
+    "damaged, 2 for a usage error.\n";
 
 }  // namespace
 
@@ -55,6 +61,8 @@ int main(int argc, char** argv) {
   Command run = nullptr;
   if (command == "convert") run = ConvertMain;
   if (command == "inspect") run = InspectMain;
+  if (command == "info") run = InfoMain;
+  if (command == "decode") run = DecodeMain;
   if (run != nullptr) {
     const int status = run(rest, pelorin::UserLanguage(), std::cout, std::cerr);
     std::cout.flush();
