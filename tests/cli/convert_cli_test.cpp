@@ -145,3 +145,37 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace pelorin::test;
+namespace fs = std::filesystem;
+
+using KivraCli = CliTest;
+
+// Every variant that convert writes reads back sound through info and decodes to a WAV.
+TEST_F(KivraCli, InfoAndDecodeReadWhatConvertWrites) {
+  NeedSox();
+  Tone("tone.wav", "8000", 16, 1, 8000);
+  for (const char* variant : {"0", "1", "2"}) {
+    ASSERT_EQ(Cli({"convert", "--variant", variant, "tone.wav"}).status, 0) << variant;
+    const CliRun info = Cli({"info", "tone.mmf"});
+    EXPECT_EQ(info.status, 0) << variant << info.err;
+    EXPECT_NE(info.out.find("variant: " + std::string(variant)), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("checksum: ok"), std::string::npos);
+    ASSERT_EQ(Cli({"decode", "tone.mmf", "-o", "back.wav"}).status, 0) << variant;
+    const CliRun back = Cli({"inspect", "back.wav"});
+    EXPECT_EQ(back.out, "back.wav: 1 channel, 16 bits, 8000 Hz, 8000 frames, 1.000 s\n");
+  }
+  // A damaged file is named with its offset and fails; nothing is decoded from it.
+  std::string bytes = ReadText(dir_ / "work" / "tone.mmf");
+  bytes.resize(bytes.size() - 100);
+  std::ofstream(dir_ / "work" / "cut.mmf", std::ios::binary) << bytes;
+  const CliRun info = Cli({"info", "cut.mmf"});
+  EXPECT_EQ(info.status, 1);
+  EXPECT_NE(info.err.find("cut.mmf: offset "), std::string::npos) << info.err;
+  EXPECT_EQ(Cli({"decode", "cut.mmf", "-o", "cut.wav"}).status, 1);
+  EXPECT_FALSE(fs::exists(dir_ / "work" / "cut.wav"));
+}
+
+}  // namespace
