@@ -99,6 +99,7 @@ void AudioEngine::TrimFrames(int32_t frames) {
   format_.frameCount = frames;
   format_.byteCount = format_.blockAlign * frames;
   samples_.resize(std::min(samples_.size(), size_t{format_.channels} * size_t(frames)));
+  samples_.shrink_to_fit();  // the point is to hold less
 }
 
 int32_t AudioEngine::GetFormat(void* dst) const {
