@@ -6,6 +6,8 @@ pelorin_packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   sox libsox-fmt-all
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev
+  fonts-noto-cjk fonts-dejavu-core
 )
 
 pelorin_fail() {
