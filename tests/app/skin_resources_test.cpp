@@ -81,6 +81,7 @@ class SkinResourcesTest : public QObject {
   void languagesDifferOnlyWhereTheyShould();
   void labelsBlendIntoTheBackground();
   void textAreasAreReadable();
+  void panelsLeaveThePowerButtonFree();
   void iconAndCursor();
 };
 
@@ -206,6 +207,26 @@ void SkinResourcesTest::textAreasAreReadable() {
   // The about window's light-grey lines, right of its picture and above the bottom bar.
   const QImage background = ui::LoadSkinBitmap(ui::kBackground, Language::kEnglish);
   QVERIFY(WorstContrast(background, QRect(58, 22, 146, 55), qRgb(240, 240, 240)) >= 4.5);
+}
+
+void SkinResourcesTest::panelsLeaveThePowerButtonFree() {
+  // The main window gives its drop panel its bitmap after the power button, which raises the
+  // panel above the button; where the two shapes met, the panel would hide part of the disc.
+  const QImage power = ui::LoadSkinBitmap(ui::kPowerButton, Language::kEnglish);
+  const QPoint powerAt(182, 72);
+  const QPoint panelAt(0, 24);
+  for (int id : {ui::kDropPanel, ui::kCautionPanel, ui::kCompletedPanel}) {
+    const QImage panel = ui::LoadSkinBitmap(id, Language::kEnglish);
+    for (int y = 0; y < power.height() / 2; ++y) {
+      for (int x = 0; x < power.width(); ++x) {
+        const QPoint onPanel = powerAt + QPoint(x, y) - panelAt;
+        if (power.pixel(x, y) == kKey || !panel.rect().contains(onPanel)) continue;
+        QVERIFY2(panel.pixel(onPanel) == kKey,
+                 qPrintable(
+                     QString("bitmap %1 covers the power button at %2,%3").arg(id).arg(x).arg(y)));
+      }
+    }
+  }
 }
 
 void SkinResourcesTest::iconAndCursor() {
