@@ -59,6 +59,70 @@ Samples VariedSignal() {
   return s;
 }
 
+// One sample by the plain steps: quantised by successive comparison, the difference
+// rebuilt from separately truncated terms.
+uint8_t PlainEncodeSample(int32_t x, int32_t& predictor, int32_t& step) {
+  const int32_t d = x - predictor;
+  const int32_t a = std::abs(d);
+  const int32_t q = step / 4;
+  int32_t m = 0;
+  for (int32_t t = q; a >= t && m < 7; t += q) ++m;
+  int32_t e = step / 8;
+  if (m & 1) e += q;
+  if (m & 2) e += step / 2;
+  if (m & 4) e += step;
+  if (d < 0) e = -e;
+  predictor = std::clamp(predictor + e, -32768, 32767);
+  constexpr int32_t kScale[8] = {230, 230, 230, 230, 307, 409, 512, 614};
+  step = std::clamp((step * kScale[m]) >> 8, 127, 24576);
+  return uint8_t((d < 0 ? 8 : 0) | m);
+}
+
+TEST(AdpcmEncoder, MatchesThePlainStepsAtEveryThreshold) {
+  // Every step size, differences on, just below and just above each multiple of the quarter
+  // step, in both directions and near both ends of the predictor's range.
+  for (int32_t predictor : {0, 30000, -30000}) {
+    for (int32_t step = 127; step <= 24576; ++step) {
+      const int32_t q = step / 4;
+      for (int32_t k = 0; k <= 8; ++k) {
+        for (int32_t delta : {-1, 0, 1}) {
+          for (int32_t sign : {1, -1}) {
+            const auto x = int16_t(std::clamp(predictor + sign * (k * q + delta), -32768, 32767));
+            int32_t plainPredictor = predictor, plainStep = step;
+            const uint8_t code = PlainEncodeSample(x, plainPredictor, plainStep);
+            AdpcmEncoder encoder;
+            encoder.predictor = predictor;
+            encoder.step = step;
+            uint8_t byte = 0xEE;
+            encoder.Encode(&x, &byte, 1);
+            ASSERT_EQ(byte, code) << "predictor " << predictor << " step " << step << " x " << x;
+            ASSERT_EQ(encoder.predictor, plainPredictor) << step << " " << x;
+            ASSERT_EQ(encoder.step, plainStep) << step << " " << x;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(AdpcmEncoder, MatchesThePlainStepsOnALongSignal) {
+  Samples signal = VariedSignal();
+  signal.pop_back();  // an odd count: the last byte's high nibble stays 0
+  int32_t predictor = 0, step = 127;
+  Bytes expected((signal.size() + 1) / 2, 0);
+  for (size_t i = 0; i < signal.size(); ++i) {
+    const uint8_t code = PlainEncodeSample(signal[i], predictor, step);
+    expected[i / 2] |= uint8_t(i % 2 ? code << 4 : code);
+  }
+  AdpcmEncoder encoder;
+  encoder.Reset();
+  Bytes out(expected.size(), 0xAA);
+  encoder.Encode(signal.data(), out.data(), int32_t(signal.size()));
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(encoder.predictor, predictor);
+  EXPECT_EQ(encoder.step, step);
+}
+
 TEST(AdpcmEncoder, KnownSequencesFromReset) {
   struct Case {
     const char* what;
