@@ -10,6 +10,36 @@
 #include "input/wav_reader.h"
 
 namespace pelorin {
+namespace {
+
+// Frames MixDown takes at a time: a block's copy stays in the first-level cache.
+constexpr size_t kMixBlock = 2048;
+
+// Mixes (mode 0) or picks a channel of (1: left, 2: right) the first frames of interleaved
+// stereo, frame k into sample k. Each block of frames is copied out before any result is
+// stored, so the loop reads from memory no store can reach and is vectorised.
+template <int Mode>
+void MixFrames(int16_t* samples, size_t frames) {
+  int16_t block[2 * kMixBlock];
+  for (size_t start = 0; start < frames; start += kMixBlock) {
+    const size_t n = std::min(kMixBlock, frames - start);
+    std::copy_n(samples + 2 * start, 2 * n, block);
+    int16_t* out = samples + start;
+    for (size_t i = 0; i < n; ++i) {
+      const int32_t left = block[2 * i];
+      const int32_t right = block[2 * i + 1];
+      if constexpr (Mode == 0) {
+        out[i] = static_cast<int16_t>(left / 2 + right / 2);
+      } else if constexpr (Mode == 1) {
+        out[i] = static_cast<int16_t>(left);
+      } else {
+        out[i] = static_cast<int16_t>(right);
+      }
+    }
+  }
+}
+
+}  // namespace
 
 int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
   MemoryStream stream(image, length);
@@ -70,21 +100,16 @@ int32_t AudioEngine::MixDown(int mode) {
   // count as silence.
   const size_t frames = static_cast<size_t>(std::max(format_.frameCount, 0));
   const size_t held = std::min(frames, samples_.size() / 2);
-  int16_t* s = samples_.data();
-  for (size_t k = 0; k < held; ++k) {
-    const int32_t left = s[2 * k];
-    const int32_t right = s[2 * k + 1];
-    switch (mode) {
-      case 0:
-        s[k] = static_cast<int16_t>(left / 2 + right / 2);
-        break;
-      case 1:
-        s[k] = static_cast<int16_t>(left);
-        break;
-      default:
-        s[k] = static_cast<int16_t>(right);
-        break;
-    }
+  switch (mode) {
+    case 0:
+      MixFrames<0>(samples_.data(), held);
+      break;
+    case 1:
+      MixFrames<1>(samples_.data(), held);
+      break;
+    default:
+      MixFrames<2>(samples_.data(), held);
+      break;
   }
   samples_.resize(frames);
   if (held < frames) std::fill(samples_.begin() + held, samples_.end(), 0);
