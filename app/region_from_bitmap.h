@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QImage>
+#include <QRegion>
+
+namespace pelorin::ui {
+
+// The shape of a skin bitmap: every pixel of rows 0 to rows - 1 whose colour differs from the
+// transparent colour, which is the colour of pixel (0, 0), compared exactly. Each row adds one
+// rectangle of height 1 per opaque run. Rows beyond the image are ignored; a null image gives an
+// empty region.
+QRegion RegionFromBitmap(const QImage& image, int rows);
+
+}  // namespace pelorin::ui

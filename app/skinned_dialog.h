@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QImage>
+#include <QPixmap>
+#include <QPoint>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+#include <functional>
+
+#include "app/skin_resources.h"
+#include "resources/string_table.h"
+
+namespace pelorin::ui {
+
+class BitmapButton;
+
+// Where a window's bitmaps come from: the program's skin in one language, or any function that
+// maps a bitmap id to an image (tests and tools draw their own).
+class Skin {
+ public:
+  using Loader = std::function<QImage(int id, Language language)>;
+
+  // Not explicit: a window is usually made from its language alone.
+  Skin(Language language = UserLanguage(), Loader loader = LoadSkinBitmap);
+
+  Language GetLanguage() const { return language_; }
+  // The bitmap of `id`, or a null image when there is none.
+  QImage Image(int id) const;
+
+ private:
+  Language language_;
+  Loader loader_;
+};
+
+// The font every window's text is set in: a sans-serif of about 8 points for English, the
+// Japanese Gothic at 9 points for Japanese.
+QFont DialogFont(Language language);
+
+// What every window of the program shares: borderless, sized and painted from the background
+// bitmap, dragged by the band along its top, closed through OK or Cancel with its rectangle
+// recorded, and, on secondary windows, the power button that ends the program.
+class SkinnedDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The frame's size when the background bitmap is missing.
+  static constexpr QSize kFrameSize{210, 100};
+  // Presses here drag the window; right and bottom edges excluded.
+  static constexpr QRect kTitleBand{0, 0, 210, 20};
+  static constexpr QPoint kPowerButtonPosition{182, 72};
+  // How a window ends: OK (the close or OK button, Enter), Cancel (Escape, the window closed),
+  // or the power button. Qt's own Rejected would be 0, the power button's result.
+  static constexpr int kOk = 1;
+  static constexpr int kCancelled = 2;
+  static constexpr int kPoweredOff = 0;
+
+  explicit SkinnedDialog(const Skin& skin = Skin(), QWidget* parent = nullptr);
+
+  const Skin& GetSkin() const { return skin_; }
+  // A secondary window's rectangle when it last closed through OK or Cancel; the main window's
+  // rectangle before a secondary window last took its place. Null until recorded.
+  QRect SavedRect() const { return savedRect_; }
+  void RecordSavedRect();
+  bool IsDragging() const { return dragging_; }
+
+  // The window this one stands in for while it runs; the power button ends it. The parent
+  // widget when none was set.
+  void SetOwner(QWidget* owner);
+  QWidget* Owner() const;
+  // True once the power button has ended this window.
+  bool PoweredOff() const { return poweredOff_; }
+
+ public slots:
+  // Record the rectangle, then end with kOk or kCancelled.
+  void accept() override;
+  void reject() override;
+  // Ends the owner window, then this one, both with result 0. No rectangle is recorded.
+  void PowerOff();
+
+ protected:
+  // Paints what a window shows over its background besides its controls.
+  virtual void PaintContents(QPainter& painter);
+  // A shaped button from bitmap `id` of the skin with its top-left at `position`.
+  BitmapButton* AddButton(int id, QPoint position);
+  // The power button of a secondary window.
+  BitmapButton* AddPowerButton();
+
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  // Enter is OK and Escape is Cancel; a window on which Enter must do nothing overrides this.
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  Skin skin_;
+  QPixmap background_;
+  QPoint dragOffset_;
+  bool dragging_ = false;
+  QRect savedRect_;
+  bool poweredOff_ = false;
+  QPointer<QWidget> owner_;
+};
+
+// Runs `dialog` modally in the main window's place: the main window steps aside, the dialog
+// appears exactly where it stood, and when the dialog closes the main window comes back with its
+// top-left where the dialog was last left. After the power button the main window stays away,
+// since the program is ending. Returns the dialog's result.
+int ShowInPlace(QWidget* mainWindow, SkinnedDialog& dialog);
+
+}  // namespace pelorin::ui
