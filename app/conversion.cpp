@@ -80,7 +80,8 @@ std::string Conversion::DefaultOutputPath() const {
 }
 
 ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
-                                     const std::string& outputPath) {
+                                     const std::string& outputPath,
+                                     const FreeSpaceQuery& freeSpace) {
   ConversionOutcome outcome;
   engine_.TrimFrames(FramesWorthConverting(engine_.Format(), settings.variant));
   engine_.MixDown(0);
@@ -126,7 +127,8 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
     return outcome;
   }
   // Equal free space counts as not enough, and so does a failed query.
-  if (!(QueryFreeSpace(folder.string()) > static_cast<double>(image.size()))) {
+  const double freeBytes = freeSpace ? freeSpace(folder.string()) : QueryFreeSpace(folder.string());
+  if (!(freeBytes > static_cast<double>(image.size()))) {
     outcome.messageId = kStrDiskSpace;
     return outcome;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,9 +52,13 @@ class Conversion {
   // Where the file goes unless told otherwise: beside the input, its base name + ".mmf".
   std::string DefaultOutputPath() const;
 
-  // Mixes down, converts the rate, encodes, checks the free space and writes outputPath.
-  // Runs once, after a successful Open.
-  ConversionOutcome Finish(const ConversionSettings& settings, const std::string& outputPath);
+  // The free bytes of the file system holding a folder, or a negative number when unknown.
+  using FreeSpaceQuery = std::function<double(const std::string& folder)>;
+
+  // Mixes down, converts the rate, encodes, checks the free space (with freeSpace, the file
+  // system's own count by default) and writes outputPath. Runs once, after a successful Open.
+  ConversionOutcome Finish(const ConversionSettings& settings, const std::string& outputPath,
+                           const FreeSpaceQuery& freeSpace = {});
 
  private:
   std::string path_;
