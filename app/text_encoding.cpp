@@ -7,32 +7,6 @@
 namespace pelorin {
 namespace {
 
-// Length of the UTF-8 sequence at text[i], or 0 when the bytes there are not valid UTF-8.
-size_t SequenceLength(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  uint32_t code = 0;
-  uint32_t min = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, code = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code = lead & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
-
 // One conversion descriptor for the length of one EncodeText call.
 class Converter {
  public:
@@ -64,6 +38,32 @@ class Converter {
 
 }  // namespace
 
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  uint32_t code = 0;
+  uint32_t min = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, code = lead & 0x1F, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, code = lead & 0x0F, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, code = lead & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3F);
+  }
+  // Overlong forms, surrogates and values beyond Unicode are not valid UTF-8.
+  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
 TextEncoding DefaultTextEncoding(Language language) {
   return language == Language::kJapanese ? TextEncoding::kCp932 : TextEncoding::kCp1252;
 }
@@ -83,7 +83,7 @@ std::string EncodeText(std::string_view utf8, TextEncoding encoding, size_t maxB
     converter.emplace(encoding == TextEncoding::kCp932 ? "CP932" : "CP1252");
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
-    const size_t length = SequenceLength(utf8, i);
+    const size_t length = Utf8SequenceLength(utf8, i);
     std::string encoded = "?";
     if (length > 0) {
       const std::string_view character = utf8.substr(i, length);

@@ -12,6 +12,9 @@ namespace pelorin {
 enum class TextEncoding { kCp932, kCp1252, kUtf8 };
 
 TextEncoding DefaultTextEncoding(Language language);
+
+// Length of the valid UTF-8 sequence that starts at text[i], or 0 when there is none there.
+size_t Utf8SequenceLength(std::string_view text, size_t i);
 // "cp932", "cp1252" or "utf-8" (any letter case); nothing for other names.
 std::optional<TextEncoding> TextEncodingFromName(std::string_view name);
 
