@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "app/about_dialog.h"
+#include "app/main_window.h"
 #include "app/message_dialog.h"
+#include "app/settings_dialog.h"
+#include "app/tri_state_toggle.h"
 #include "resources/string_table.h"
 
 namespace {
@@ -41,8 +44,29 @@ std::unique_ptr<QWidget> Message(int mode, const QString& text, Language languag
   return dialog;
 }
 
+// The settings window as the workflow opens it, with both permissions switched off if asked.
+std::unique_ptr<QWidget> Settings(Language language, const QString& title, int inputRate,
+                                  bool permissionsOff = false) {
+  auto dialog = std::make_unique<SettingsDialog>(language);
+  dialog->SetTitle(title);
+  dialog->SetInputRate(inputRate);
+  // "save" off takes "trans" with it.
+  if (permissionsOff) dialog->findChild<TriStateToggle*>(QStringLiteral("save"))->click();
+  return dialog;
+}
+
 std::vector<Shot> Shots() {
   return {
+      {QStringLiteral("main"),
+       [](Language language) { return std::make_unique<MainWindow>(language); }},
+      {QStringLiteral("settings-8khz"),
+       [](Language language) { return Settings(language, QStringLiteral("bell"), 8000); }},
+      {QStringLiteral("settings-4khz-only"),
+       [](Language language) { return Settings(language, QStringLiteral("bell"), 7999); }},
+      {QStringLiteral("settings-permissions-off"),
+       [](Language language) { return Settings(language, QStringLiteral("bell"), 44100, true); }},
+      {QStringLiteral("settings-japanese-title"),
+       [](Language language) { return Settings(language, QStringLiteral("ベルの音"), 22050); }},
       {QStringLiteral("message-caution"),
        [](Language language) {
          return Message(MessageDialog::kCautionMode, Text(pelorin::kStrBadExtension, language),
