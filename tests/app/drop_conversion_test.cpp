@@ -156,6 +156,7 @@ class DropConversionTest : public QObject {
   void freeSpaceMustExceedTheFile();
   void sizeMessageShowsKilobytes();
   void japaneseNameAndTitleEndToEnd();
+  void longJapaneseTitleIsCutToTheField();
   void bellExampleThroughTheRealWindows();
 
  private:
@@ -476,6 +477,22 @@ void DropConversionTest::japaneseNameAndTitleEndToEnd() {
   QCOMPARE(user.messages[0].text,
            QString::fromStdString(FileSizeMessage(int32_t(file.size()), Language::kJapanese)));
   QVERIFY(user.messages[0].text.startsWith(QStringLiteral("KIVRAファイルサイズ : ")));
+}
+
+void DropConversionTest::longJapaneseTitleIsCutToTheField() {
+  QVERIFY(WriteFile(Path("a.wav"), Wav(8000)));
+  User user;
+  // 200 characters take 400 bytes in the Japanese code page; the field holds 256.
+  user.settings = [](SettingsDialog& dialog) {
+    dialog.SetTitle(QString(200, QChar(0x30D9)));
+    dialog.accept();
+  };
+  Drop(user, {Path("a.wav")}, Language::kJapanese);
+  const KivraReport report = Report(ReadFile(Path("a.mmf")));
+  QVERIFY(report.Sound());
+  std::string expected;
+  for (int i = 0; i < 128; ++i) expected += "\x83\x78";
+  QCOMPARE(Tag(report, "ST").value_or(""), expected);
 }
 
 void DropConversionTest::bellExampleThroughTheRealWindows() {
