@@ -12,6 +12,12 @@
 #include <vector>
 
 namespace pelorin {
+namespace {
+
+// Bytes of the target's name kept in the temporary file's name.
+constexpr size_t kKeptNameBytes = 200;
+
+}  // namespace
 
 double QueryFreeSpace(const std::string& path) {
   struct statvfs info {};
@@ -28,14 +34,22 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes
   const std::filesystem::path target(path);
   const std::filesystem::path folder =
       target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  // A hidden name beside the target, so the rename stays within one file system.
+  // A hidden name beside the target, so the rename stays within one file system. Only the
+  // start of a long name goes into it: the target's name may be near the 255-byte limit, and
+  // the dot and suffix must still fit. The cut falls between UTF-8 characters.
+  std::string name = target.filename().string();
+  if (name.size() > kKeptNameBytes) {
+    size_t cut = kKeptNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
   std::string hidden = ".";
-  hidden += target.filename().string();
+  hidden += name;
   hidden += ".XXXXXX";
   const std::string pattern = (folder / hidden).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back(0);
-  const int fd = mkstemp(name.data());
+  std::vector<char> temporary(pattern.begin(), pattern.end());
+  temporary.push_back(0);
+  const int fd = mkstemp(temporary.data());
   if (fd < 0) return fail("cannot create a file in " + folder.string(), errno);
 
   // mkstemp makes the file private; give it the permissions a new file would get.
@@ -56,9 +70,9 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes
   }
   if (code == 0 && fsync(fd) != 0) code = errno;
   if (close(fd) != 0 && code == 0) code = errno;
-  if (code == 0 && std::rename(name.data(), path.c_str()) != 0) code = errno;
+  if (code == 0 && std::rename(temporary.data(), path.c_str()) != 0) code = errno;
   if (code != 0) {
-    unlink(name.data());
+    unlink(temporary.data());
     return fail("cannot write " + path, code);
   }
   return true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <system_error>
 
 namespace pelorin {
@@ -38,7 +39,13 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   if (error || size > static_cast<std::uintmax_t>(INT32_MAX)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  // A file larger than the memory left cannot be read whole; that must not end the program.
+  std::vector<uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
   in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   // A file that gives fewer bytes than its length was not read whole.
   if (static_cast<std::uintmax_t>(in.gcount()) != size) return std::nullopt;

@@ -15,7 +15,8 @@ enum class InputKind { kWav, kAiff };
 std::optional<InputKind> InputKindFromName(std::string_view path);
 
 // The whole content of a regular file, or nothing when it cannot be opened, is not a regular
-// file, is too large for a signed 32-bit length, or gives fewer bytes than its length.
+// file, is too large for a signed 32-bit length or for the memory left, or gives fewer bytes than
+// its length.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 
 }  // namespace pelorin
