@@ -31,6 +31,14 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     if (error) *error = what + ": " + std::strerror(code);
     return false;
   };
+  // Only a regular file (or nothing) is replaced. Renaming over a device, a pipe or a link to
+  // one (-o /dev/null run as root) would leave a plain file in its place.
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    if (S_ISDIR(existing.st_mode)) return fail("cannot write " + path, EISDIR);
+    if (error) *error = "cannot write " + path + ": not a regular file";
+    return false;
+  }
   const std::filesystem::path target(path);
   const std::filesystem::path folder =
       target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");

@@ -5,6 +5,7 @@
 
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -205,6 +206,7 @@ void FaultInjectionWindowTest::cannotSaveKeepsTheOldTarget_data() {
   QTest::addColumn<QString>("fault");
   QTest::newRow("read-only folder") << "read-only";
   QTest::newRow("target is a folder") << "folder";
+  QTest::newRow("target is a pipe") << "pipe";
   QTest::newRow("disk fills during the write") << "full";
 }
 
@@ -224,6 +226,8 @@ void FaultInjectionWindowTest::cannotSaveKeepsTheOldTarget() {
   if (fault == "folder") {
     QVERIFY(QDir().mkpath(folder + "/a.mmf"));
     QVERIFY(WriteFile(folder + "/a.mmf/inside", kOldTarget));
+  } else if (fault == "pipe") {
+    QCOMPARE(mkfifo(QFile::encodeName(folder + "/a.mmf").constData(), 0644), 0);
   } else {
     QVERIFY(WriteFile(folder + "/a.mmf", kOldTarget));
   }
@@ -259,6 +263,10 @@ void FaultInjectionWindowTest::cannotSaveKeepsTheOldTarget() {
   if (fault == "folder") {
     QCOMPARE(Entries(folder + "/a.mmf"), QStringList{"inside"});
     QCOMPARE(ReadFile(folder + "/a.mmf/inside"), kOldTarget);
+  } else if (fault == "pipe") {
+    struct stat info {};
+    QCOMPARE(lstat(QFile::encodeName(folder + "/a.mmf").constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
   } else {
     QCOMPARE(ReadFile(folder + "/a.mmf"), kOldTarget);
   }

@@ -8,12 +8,14 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <iostream>
 #include <set>
 
 #include "support/cli_fixture.h"
@@ -191,6 +193,40 @@ TEST_F(FaultCli, TargetThatIsAFolderIsLeftAlone) {
   }
   // Nothing but the input and the folders remains in the work folder.
   EXPECT_EQ(Entries(Work("")), (std::set<std::string>{"a.wav", "a.mmf", "b.mmf", "c.mmf", "d"}));
+}
+
+// A device, a pipe or a link to one stays what it is: convert and decode refuse to put a
+// plain file in its place (as `-o /dev/null` run as root would have).
+TEST_F(FaultCli, TargetsThatAreNotRegularFilesAreLeftAlone) {
+  WriteBytes(Work("a.wav"), ToneWav());
+  ASSERT_EQ(Cli({"convert", "a.wav"}).status, 0);
+  std::vector<std::string> nodes = {"pipe", "link-to-pipe"};
+  ASSERT_EQ(mkfifo(Work("pipe").c_str(), 0644), 0);
+  fs::create_symlink("pipe", Work("link-to-pipe"));
+  // Like /dev/null; making one needs root.
+  if (mknod(Work("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+    nodes.push_back("null");
+  } else {
+    std::cout << "not root: no device node tried\n";
+  }
+  const auto kind = [](const fs::path& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 ? info.st_mode & S_IFMT : 0;
+  };
+  for (const std::string& node : nodes) {
+    const auto before = kind(Work(node));
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"convert", "-o", node, "a.wav"}, {"decode", "a.mmf", "-o", node}}) {
+      SCOPED_TRACE(args[0] + " to " + node);
+      const CliRun r = Cli(args);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_TRUE(Contains(r.err, "cannot write " + node + ": not a regular file")) << r.err;
+      EXPECT_EQ(kind(Work(node)), before);
+    }
+  }
+  std::set<std::string> expected = {"a.wav", "a.mmf"};
+  expected.insert(nodes.begin(), nodes.end());
+  EXPECT_EQ(Entries(Work("")), expected);
 }
 
 // The temporary file beside the target has a longer name than the target; a target name at
