@@ -1,6 +1,7 @@
 // pelorin-cli: the converter's command line.
 
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,16 @@ int main(int argc, char** argv) {
   if (command == "info") run = InfoMain;
   if (command == "decode") run = DecodeMain;
   if (run != nullptr) {
-    const int status = run(rest, pelorin::UserLanguage(), std::cout, std::cerr);
+    int status = kExitRefused;
+    try {
+      status = run(rest, pelorin::UserLanguage(), std::cout, std::cerr);
+    } catch (const std::bad_alloc&) {
+      // Memory ran out on a step with no refusal of its own (decoding a huge file, say): a
+      // refusal too, not an abort.
+      std::cout.flush();
+      std::cerr << kProgram << ": out of memory\n";
+      return kExitRefused;
+    }
     std::cout.flush();
     return std::cout ? status : kExitRefused;
   }

@@ -420,4 +420,40 @@ TEST_F(FaultCli, InputLargerThanTheMemoryLeftIsReported) {
   EXPECT_FALSE(fs::exists(Work("huge.mmf")));
 }
 
+// Decoding takes about eight times the KIVRA file's size; when that is not there, the command
+// says so instead of aborting.
+TEST_F(FaultCli, DecodingBeyondTheMemoryLeftIsReported) {
+  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer needs more address space than allowed";
+  {
+    // 30 minutes at 8000 Hz (29 MB), written in pieces; variant 1 keeps all of it (7 MB).
+    constexpr uint32_t kFrames = 30 * 60 * 8000;
+    std::ofstream out(Work("long.wav"), std::ios::binary);
+    Bytes header;
+    PutTag(header, "RIFF");
+    PutU32LE(header, 4 + 24 + 8 + kFrames * 2);
+    PutTag(header, "WAVE");
+    Append(header, ChunkLE("fmt ", FmtBody(1, 8000, 16, 2)));
+    PutTag(header, "data");
+    PutU32LE(header, kFrames * 2);
+    Append(header, ToneSamples(8000, false));
+    for (uint32_t second = 0; second < kFrames / 8000; ++second) {
+      out.write(reinterpret_cast<const char*>(header.data()) + (second == 0 ? 0 : 44),
+                std::streamsize(second == 0 ? header.size() : header.size() - 44));
+    }
+    ASSERT_TRUE(out.good());
+  }
+  const CliRun convert = Cli({"convert", "--variant", "1", "long.wav"});
+  ASSERT_EQ(convert.status, 0) << convert.err;
+  fs::remove(Work("long.wav"));
+  CliRun r;
+  {
+    // Room to start and to read the file, not for the 29 MB of samples.
+    const ScopedLimit limit(RLIMIT_AS, rlim_t{24} << 20);
+    r = Cli({"decode", "long.mmf", "-o", "long.wav"});
+  }
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "pelorin-cli: out of memory\n");
+  EXPECT_EQ(Entries(Work("")), std::set<std::string>{"long.mmf"});
+}
+
 }  // namespace
