@@ -191,8 +191,9 @@ TEST_F(FaultCli, TargetThatIsAFolderIsLeftAlone) {
     EXPECT_EQ(Entries(Work(c.folder)), std::set<std::string>{"inside"});
     EXPECT_EQ(ReadText(Work(c.folder) / "inside"), kOldTarget);
   }
-  // Nothing but the input and the folders remains in the work folder.
+  // Nothing but the input and the folders remains.
   EXPECT_EQ(Entries(Work("")), (std::set<std::string>{"a.wav", "a.mmf", "b.mmf", "c.mmf", "d"}));
+  EXPECT_EQ(Entries(Work("d")), std::set<std::string>{"a.mmf"});
 }
 
 // A device, a pipe or a link to one stays what it is: convert and decode refuse to put a
