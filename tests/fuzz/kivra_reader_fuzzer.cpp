@@ -6,12 +6,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const pelorin::KivraReport report = pelorin::ReadKivra(std::span(data, size));
-  // A sound report promises the data lies within the file; hold it to that.
-  if (report.Sound()) {
-    if (!report.adpcmOffset || *report.adpcmOffset > size ||
-        report.adpcmLength > size - *report.adpcmOffset)
-      __builtin_trap();
-  }
+  // The decoding trusts the offsets a report gives, and a sound report to give them all.
+  if (report.adpcmOffset &&
+      (*report.adpcmOffset > size || report.adpcmLength > size - *report.adpcmOffset))
+    __builtin_trap();
+  if (report.Sound() && (!report.adpcmOffset || report.sampleRate <= 0 || !report.ticks ||
+                         (report.channels != 1 && report.channels != 2)))
+    __builtin_trap();
   for (const pelorin::KivraChunk& chunk : report.chunks)
     if (chunk.offset > size) __builtin_trap();
   return 0;
