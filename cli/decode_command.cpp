@@ -30,27 +30,6 @@ constexpr const char* kHelp =
     "Exit status: 0 when the file was decoded, 1 when it is damaged or cannot be read or\n"
     "written, 2 for a usage error.\n";
 
-// Mono: code i in byte i / 2, low nibble first. Stereo: byte n holds frame n, left in the low
-// nibble and right in the high one, each channel a stream of its own.
-std::vector<int16_t> DecodeAdpcm(std::span<const uint8_t> adpcm, int channels) {
-  std::vector<int16_t> pcm(adpcm.size() * 2);
-  AdpcmDecoder left;
-  AdpcmDecoder right;
-  left.Reset();
-  right.Reset();
-  for (size_t n = 0; n < adpcm.size(); ++n) {
-    if (channels == 1) {
-      left.Decode(&adpcm[n], &pcm[2 * n], 2);
-    } else {
-      const auto low = static_cast<uint8_t>(adpcm[n] & 0x0F);
-      const auto high = static_cast<uint8_t>(adpcm[n] >> 4);
-      left.Decode(&low, &pcm[2 * n], 1);
-      right.Decode(&high, &pcm[2 * n + 1], 1);
-    }
-  }
-  return pcm;
-}
-
 }  // namespace
 
 int DecodeMain(std::span<const std::string> args, Language /*language*/, std::ostream& out,

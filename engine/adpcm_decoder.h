@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "engine/adpcm_encoder.h"
 
@@ -24,5 +26,10 @@ class AdpcmDecoder {
   int32_t predictor = 0;
   int32_t step = AdpcmEncoder::kInitialStep;
 };
+
+// Decodes a file's ADPCM data. Mono: two codes per byte, low nibble first. Stereo: byte n
+// holds frame n, left in the low nibble and right in the high one, each channel a stream of
+// its own. Gives two samples per byte, interleaved for stereo.
+std::vector<int16_t> DecodeAdpcm(std::span<const uint8_t> adpcm, int channels);
 
 }  // namespace pelorin

@@ -10,26 +10,6 @@
 
 namespace {
 
-// The decode command's work: one stream per channel, mono packing two codes in a byte and
-// stereo a frame in a byte.
-void DecodeAll(std::span<const uint8_t> adpcm, int channels) {
-  std::vector<int16_t> pcm(adpcm.size() * 2);
-  pelorin::AdpcmDecoder left;
-  pelorin::AdpcmDecoder right;
-  left.Reset();
-  right.Reset();
-  for (size_t n = 0; n < adpcm.size(); ++n) {
-    if (channels == 1) {
-      left.Decode(&adpcm[n], &pcm[2 * n], 2);
-    } else {
-      const auto low = static_cast<uint8_t>(adpcm[n] & 0x0F);
-      const auto high = static_cast<uint8_t>(adpcm[n] >> 4);
-      left.Decode(&low, &pcm[2 * n], 1);
-      right.Decode(&high, &pcm[2 * n + 1], 1);
-    }
-  }
-}
-
 // Mutated files nearly always fail their length, check codes and checksum, which keeps the
 // decoding out of reach: write the values the reader computed in, as the writer would.
 std::vector<uint8_t> Repaired(std::span<const uint8_t> file, const pelorin::KivraReport& report) {
@@ -62,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const pelorin::KivraReport report = pelorin::ReadKivra(repaired);
   if (report.Sound()) {
     if (report.channels != 1 && report.channels != 2) __builtin_trap();
-    DecodeAll(std::span(repaired).subspan(*report.adpcmOffset, report.adpcmLength),
-              report.channels);
+    pelorin::DecodeAdpcm(std::span(repaired).subspan(*report.adpcmOffset, report.adpcmLength),
+                         report.channels);
   }
   // The decoder on its own over raw codes, bounded, in both layouts: every code sequence must
   // keep its arithmetic and table lookups in range.
@@ -72,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pelorin::AdpcmDecoder decoder;
   decoder.Reset();
   decoder.Decode(data, pcm.data(), static_cast<int32_t>(2 * count));
-  DecodeAll(file.first(count), 2);
+  pelorin::DecodeAdpcm(file.first(count), 2);
   return 0;
 }
