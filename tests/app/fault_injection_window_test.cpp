@@ -25,24 +25,13 @@
 #include "engine/adpcm_decoder.h"
 #include "skin_test_support.h"
 #include "support/image_builder.h"
+#include "support/sanitizers.h"
 #include "writer/kivra_reader.h"
 
 namespace pelorin::ui::test {
 namespace {
 
 using pelorin::test::Bytes;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 const QByteArray kOldTarget = "an old target that must survive";
 

@@ -20,23 +20,12 @@
 
 #include "support/cli_fixture.h"
 #include "support/image_builder.h"
+#include "support/sanitizers.h"
 
 namespace {
 
 using namespace pelorin::test;
 namespace fs = std::filesystem;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 constexpr char kOldTarget[] = "an old target that must survive";
 

@@ -17,23 +17,12 @@
 
 #include "support/cli_fixture.h"
 #include "support/image_builder.h"
+#include "support/sanitizers.h"
 
 namespace {
 
 using namespace pelorin::test;
 namespace fs = std::filesystem;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 constexpr double kMegabyte = 1024.0 * 1024.0;
 // Crafted headers: at most 4 x the file's size + 32 MB (measured: under 8 MB for 1 MB files).
