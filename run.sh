@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 source tools/ensure-packages.sh
 
 pelorin_ensure_packages
-pelorin_build build -DCMAKE_BUILD_TYPE=Release
+pelorin_build release
 
 if [ $# -eq 0 ]; then
   set -- -d build samples/bell.wav

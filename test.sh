@@ -8,16 +8,12 @@ source tools/ensure-packages.sh
 pelorin_ensure_packages
 jobs=$(nproc)
 
-pelorin_build build -DCMAKE_BUILD_TYPE=Release
+pelorin_build release
 echo "== Tests (Release)"
-ctest --test-dir build --output-on-failure -j "$jobs" || pelorin_fail "tests failed (Release)"
+ctest --preset release -j "$jobs" || pelorin_fail "tests failed (Release)"
 
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-pelorin_build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIN_SANITIZE=ON \
-  -DPELORIN_BUILD_BENCHMARKS=OFF
+pelorin_build sanitize
 echo "== Tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
-ctest --test-dir build-sanitize --output-on-failure -j "$jobs" ||
-  pelorin_fail "tests failed under the sanitizers"
+ctest --preset sanitize -j "$jobs" || pelorin_fail "tests failed under the sanitizers"
 
 echo "== All tests passed"

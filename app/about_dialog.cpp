@@ -7,6 +7,7 @@
 
 #include "app/bitmap_button.h"
 #include "app/link_static.h"
+#include "pipeline/version.h"
 
 namespace pelorin::ui {
 
@@ -107,7 +108,8 @@ AboutDialog::AboutDialog(const Skin& skin, QWidget* parent)
 }
 
 QString AboutDialog::VersionLine(Language language) {
-  const QString line = QStringLiteral("Pelorin  version " PELORIN_VERSION);
+  const QString line = QStringLiteral("Pelorin  version ") +
+                       QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size()));
   return language == Language::kJapanese ? line : QLatin1Char(' ') + line;
 }
 

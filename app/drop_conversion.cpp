@@ -8,11 +8,11 @@
 #include <QWidget>
 #include <string>
 
-#include "app/conversion.h"
-#include "app/date_stamp.h"
 #include "app/message_dialog.h"
 #include "app/settings_dialog.h"
-#include "app/text_encoding.h"
+#include "pipeline/conversion.h"
+#include "pipeline/date_stamp.h"
+#include "pipeline/text_encoding.h"
 
 namespace pelorin::ui {
 

@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "app/skin_resources.h"
-#include "resources/string_table.h"
+#include "pipeline/string_table.h"
 
 int main(int argc, char** argv) {
   // The bitmap skin stays pixel-exact at 100 % and 200 % instead of blurring in between.

@@ -4,8 +4,8 @@
 #include <QPainter>
 
 #include "app/bitmap_button.h"
-#include "app/conversion.h"
 #include "app/tri_state_toggle.h"
+#include "pipeline/conversion.h"
 
 namespace pelorin::ui {
 

@@ -5,7 +5,7 @@
 #include <QRegion>
 #include <QWidget>
 
-#include "resources/string_table.h"
+#include "pipeline/string_table.h"
 
 namespace pelorin::ui {
 

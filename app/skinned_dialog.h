@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "app/skin_resources.h"
-#include "resources/string_table.h"
+#include "pipeline/string_table.h"
 
 namespace pelorin::ui {
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "audiofile/wav_image_writer.h"
 #include "engine/audio_engine.h"
-#include "input/wav_image_writer.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "audiofile/wav_image_writer.h"
 #include "engine/audio_engine.h"
-#include "input/wav_image_writer.h"
 
 namespace {
 

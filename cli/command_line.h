@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/conversion.h"
-#include "resources/string_table.h"
+#include "pipeline/conversion.h"
+#include "pipeline/string_table.h"
 
 namespace pelorin::cli {
 

@@ -5,10 +5,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/conversion.h"
-#include "app/date_stamp.h"
-#include "app/text_encoding.h"
 #include "cli/command_line.h"
+#include "pipeline/conversion.h"
+#include "pipeline/date_stamp.h"
+#include "pipeline/text_encoding.h"
 
 namespace pelorin::cli {
 namespace {

@@ -4,12 +4,12 @@
 #include <optional>
 #include <vector>
 
-#include "app/file_system.h"
+#include "audiofile/wav_image_writer.h"
 #include "cli/command_line.h"
 #include "engine/adpcm_decoder.h"
-#include "input/input_file.h"
-#include "input/wav_image_writer.h"
-#include "writer/kivra_reader.h"
+#include "kivra/kivra_reader.h"
+#include "pipeline/file_system.h"
+#include "pipeline/input_file.h"
 
 namespace pelorin::cli {
 namespace {

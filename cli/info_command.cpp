@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "input/input_file.h"
-#include "writer/kivra_reader.h"
+#include "kivra/kivra_reader.h"
+#include "pipeline/input_file.h"
 
 namespace pelorin::cli {
 namespace {

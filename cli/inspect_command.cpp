@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/conversion.h"
 #include "cli/command_line.h"
 #include "cli/json_writer.h"
+#include "pipeline/conversion.h"
 
 namespace pelorin::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "resources/string_table.h"
+#include "pipeline/string_table.h"
 
 namespace pelorin::cli {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/text_encoding.h"
+#include "pipeline/text_encoding.h"
 
 namespace pelorin::cli {
 

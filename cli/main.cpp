@@ -10,7 +10,8 @@
 #include "cli/decode_command.h"
 #include "cli/info_command.h"
 #include "cli/inspect_command.h"
-#include "resources/string_table.h"
+#include "pipeline/string_table.h"
+#include "pipeline/version.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (command == "--version") {
-    std::cout << kProgram << " (Pelorin) " << PELORIN_VERSION << '\n';
+    std::cout << kProgram << " (Pelorin) " << pelorin::kVersion << '\n';
     return kExitOk;
   }
   const std::span<const std::string> rest(args.begin() + 1, args.end());

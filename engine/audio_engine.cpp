@@ -4,10 +4,10 @@
 #include <cstring>
 #include <new>
 
-#include "input/aiff_reader.h"
-#include "input/memory_stream.h"
-#include "input/wav_image_writer.h"
-#include "input/wav_reader.h"
+#include "audiofile/aiff_reader.h"
+#include "audiofile/memory_stream.h"
+#include "audiofile/wav_image_writer.h"
+#include "audiofile/wav_reader.h"
 
 namespace pelorin {
 namespace {

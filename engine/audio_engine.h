@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/pcm_format.h"
+#include "audiofile/pcm_format.h"
 #include "engine/result_codes.h"
-#include "writer/content_info.h"
+#include "kivra/content_info.h"
 
 namespace pelorin {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "input/sample_source.h"
+#include "audiofile/sample_source.h"
 
 namespace pelorin {
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "audiofile/sample_source.h"
 #include "engine/channel_splitter.h"
 #include "engine/mono_resampler.h"
 #include "engine/stereo_merger.h"
-#include "input/sample_source.h"
 
 namespace pelorin {
 

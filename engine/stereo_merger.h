@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "input/sample_source.h"
+#include "audiofile/sample_source.h"
 
 namespace pelorin {
 

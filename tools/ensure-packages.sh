@@ -33,11 +33,12 @@ pelorin_ensure_packages() {
     pelorin_fail "apt-get install ${missing[*]} failed"
 }
 
-# Configures and builds one build folder: pelorin_build DIR [cmake options...]
+# Configures and builds the build folder of one preset of CMakePresets.json:
+# pelorin_build PRESET [cmake --build options...]
 pelorin_build() {
-  local dir=$1
+  local preset=$1
   shift
-  echo "== Building in $dir"
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || pelorin_fail "configuring $dir failed"
-  cmake --build "$dir" -j "$(nproc)" || pelorin_fail "building $dir failed"
+  echo "== Building preset $preset"
+  cmake --preset "$preset" >/dev/null || pelorin_fail "configuring preset $preset failed"
+  cmake --build --preset "$preset" -j "$(nproc)" "$@" || pelorin_fail "building preset $preset failed"
 }

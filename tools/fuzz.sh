@@ -17,11 +17,7 @@ mkdir -p build-fuzz
 # Runs side by side share the build folder: one configures and builds at a time.
 (
   flock 9
-  cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELORIN_FUZZ=ON -DPELORIN_BUILD_APP=OFF \
-    -DPELORIN_BUILD_BENCHMARKS=OFF >/dev/null || pelorin_fail "configuring build-fuzz failed"
-  cmake --build build-fuzz -j "$(nproc)" --target "$harness" >/dev/null ||
-    pelorin_fail "building $harness failed"
+  pelorin_build fuzz --target "$harness" >/dev/null
 ) 9>build-fuzz/.lock
 
 out=build-fuzz/out/$harness

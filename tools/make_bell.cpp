@@ -19,7 +19,7 @@
 #include <system_error>
 #include <vector>
 
-#include "input/wav_image_writer.h"
+#include "audiofile/wav_image_writer.h"
 
 namespace {
 

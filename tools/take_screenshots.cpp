@@ -16,7 +16,7 @@
 #include "app/message_dialog.h"
 #include "app/settings_dialog.h"
 #include "app/tri_state_toggle.h"
-#include "resources/string_table.h"
+#include "pipeline/string_table.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <optional>
 #include <vector>
 
-#include "app/conversion.h"
 #include "app/drop_conversion.h"
 #include "app/message_dialog.h"
 #include "app/settings_dialog.h"
 #include "app/tri_state_toggle.h"
-#include "skin_test_support.h"
+#include "kivra/kivra_reader.h"
+#include "pipeline/conversion.h"
 #include "support/image_builder.h"
-#include "writer/kivra_reader.h"
+#include "support/skin_test_support.h"
 
 namespace pelorin::ui::test {
 namespace {

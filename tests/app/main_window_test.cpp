@@ -15,7 +15,7 @@
 #include "app/message_dialog.h"
 #include "app/shaped_static.h"
 #include "app/single_instance.h"
-#include "skin_test_support.h"
+#include "support/skin_test_support.h"
 
 namespace pelorin::ui::test {
 namespace {

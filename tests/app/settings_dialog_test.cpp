@@ -5,7 +5,7 @@
 #include "app/bitmap_button.h"
 #include "app/settings_dialog.h"
 #include "app/tri_state_toggle.h"
-#include "skin_test_support.h"
+#include "support/skin_test_support.h"
 
 namespace pelorin::ui::test {
 namespace {

@@ -10,7 +10,7 @@
 #include "app/region_from_bitmap.h"
 #include "app/shaped_static.h"
 #include "app/tri_state_toggle.h"
-#include "skin_test_support.h"
+#include "support/skin_test_support.h"
 
 namespace pelorin::ui::test {
 namespace {

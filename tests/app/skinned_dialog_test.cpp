@@ -6,7 +6,7 @@
 #include "app/about_dialog.h"
 #include "app/message_dialog.h"
 #include "app/skinned_dialog.h"
-#include "skin_test_support.h"
+#include "support/skin_test_support.h"
 
 namespace pelorin::ui::test {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "audiofile/memory_stream.h"
+#include "audiofile/wav_reader.h"
 #include "engine/audio_engine.h"
-#include "input/memory_stream.h"
-#include "input/wav_reader.h"
 #include "support/image_builder.h"
 
 namespace pelorin {

@@ -9,12 +9,12 @@
 #include <tuple>
 #include <vector>
 
+#include "audiofile/memory_stream.h"
+#include "audiofile/wav_reader.h"
 #include "engine/mono_resampler.h"
-#include "engine/reference_resampler.h"
 #include "engine/sinc_filter.h"
-#include "input/memory_stream.h"
-#include "input/wav_reader.h"
 #include "support/image_builder.h"
+#include "support/reference_resampler.h"
 
 namespace pelorin {
 namespace {

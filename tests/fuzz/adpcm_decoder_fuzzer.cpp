@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/adpcm_decoder.h"
-#include "writer/crc16.h"
-#include "writer/kivra_reader.h"
+#include "kivra/crc16.h"
+#include "kivra/kivra_reader.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/audio_engine.h"
-#include "writer/content_info.h"
+#include "kivra/content_info.h"
 
 // The whole in-memory conversion. The first byte picks the container (bit 0), the target rate
 // (bit 1) and the variant (the byte / 4 % 3); the rest is the image.

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <span>
 
-#include "writer/kivra_reader.h"
+#include "kivra/kivra_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const pelorin::KivraReport report = pelorin::ReadKivra(std::span(data, size));
