@@ -2,10 +2,8 @@
 
 #include <QAbstractButton>
 #include <QImage>
-#include <QPixmap>
-#include <QRegion>
 
-#include "pipeline/string_table.h"
+#include "app/image_strip.h"
 
 namespace pelorin::ui {
 
@@ -20,16 +18,11 @@ class BitmapButton : public QAbstractButton {
 
   explicit BitmapButton(QWidget* parent = nullptr);
 
-  // Takes strip `id` of the program's skin; see SetImage. False when the skin has no such bitmap.
-  bool SetBitmap(int id, int shapeFlag, Language language = UserLanguage());
   // With a non-zero shapeFlag the button takes the strip's width and one image's height, keeps
   // its position, rises above its siblings and takes the shape of the normal image. A button
   // without a shape draws nothing and takes no clicks. False for a null strip, which leaves the
   // button as it was.
   bool SetImage(const QImage& strip, int shapeFlag);
-
-  int BitmapId() const { return bitmapId_; }
-  QRegion Shape() const { return shape_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -38,9 +31,7 @@ class BitmapButton : public QAbstractButton {
   bool hitButton(const QPoint& pos) const override;
 
  private:
-  int bitmapId_ = 0;
-  QPixmap strip_;
-  QRegion shape_;
+  ImageStrip strip_{kImageCount};
 };
 
 }  // namespace pelorin::ui

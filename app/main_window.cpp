@@ -26,15 +26,12 @@ bool IsEnter(const QKeyEvent& event) {
 MainWindow::MainWindow(const Skin& skin, QWidget* parent)
     : SkinnedDialog(skin, parent),
       dropPanel_(new ShapedStatic(this)),
-      spare_(new ShapedStatic(this)),
       about_(AddButton(kAboutButton, kAboutButtonPosition)),
       power_(AddButton(kPowerButton, kPowerButtonPosition)) {
   setWindowIcon(ProgramIcon());
   // No caption: the title is what the task bar shows.
   setWindowTitle(QStringLiteral("Pelorin"));
 
-  // Kept as a placeholder that never shows anything, below every other control.
-  spare_->lower();
   dropPanel_->SetImage(skin.Image(kDropPanel), ShapedStatic::kShapedMode);
   dropPanel_->move(kDropPanelPosition);
   dropPanel_->show();

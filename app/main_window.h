@@ -31,7 +31,6 @@ class MainWindow : public SkinnedDialog {
   void SetDropServices(DropServices services) { services_ = std::move(services); }
 
   const ShapedStatic* DropPanel() const { return dropPanel_; }
-  const ShapedStatic* SpareStatic() const { return spare_; }
   const BitmapButton* AboutButton() const { return about_; }
   const BitmapButton* PowerButton() const { return power_; }
 
@@ -54,7 +53,6 @@ class MainWindow : public SkinnedDialog {
   void Convert(const QStringList& paths);
 
   ShapedStatic* dropPanel_;
-  ShapedStatic* spare_;
   BitmapButton* about_;
   BitmapButton* power_;
   DropServices services_;

@@ -57,10 +57,6 @@ QImage LoadSkinBitmap(int id, Language language) {
   return QImage(QString::fromLatin1(path)).convertToFormat(QImage::Format_RGB32);
 }
 
-QPixmap LoadSkinPixmap(int id, Language language) {
-  return QPixmap::fromImage(LoadSkinBitmap(id, language));
-}
-
 QIcon ProgramIcon() {
   QIcon icon;
   for (const char* file : kIconFiles) icon.addFile(QString::fromLatin1(file));

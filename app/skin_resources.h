@@ -3,7 +3,6 @@
 #include <QCursor>
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
 
 #include "pipeline/string_table.h"
 
@@ -38,7 +37,6 @@ inline constexpr int kLinkCursorId = 160;
 // The bitmap of a resource number, in the language's version where it has one; a null image
 // for a number the program does not have.
 QImage LoadSkinBitmap(int id, Language language);
-QPixmap LoadSkinPixmap(int id, Language language);
 // Icon 128 and cursor 160.
 QIcon ProgramIcon();
 QCursor LinkCursor();

@@ -1,29 +1,11 @@
 #include "app/tri_state_toggle.h"
 
-#include <QPainter>
-
-#include "app/region_from_bitmap.h"
-#include "app/skin_resources.h"
-
 namespace pelorin::ui {
 
 TriStateToggle::TriStateToggle(QWidget* parent) : QAbstractButton(parent) {}
 
-bool TriStateToggle::SetBitmap(int id, int unused, Language language) {
-  bitmapId_ = id;
-  return SetImage(LoadSkinBitmap(id, language), unused);
-}
-
-bool TriStateToggle::SetImage(const QImage& strip, int) {
-  if (strip.isNull()) return false;
-  strip_ = QPixmap::fromImage(strip);
-  const int imageHeight = strip.height() / kImageCount;
-  resize(strip.width(), imageHeight);
-  raise();
-  shape_ = RegionFromBitmap(strip, imageHeight);
-  setMask(shape_);
-  update();
-  return true;
+bool TriStateToggle::SetImage(const QImage& strip) {
+  return strip_.Take(*this, strip, ImageStrip::Fit::kOpaquePixels);
 }
 
 void TriStateToggle::SetState(int state) {
@@ -32,16 +14,11 @@ void TriStateToggle::SetState(int state) {
 }
 
 void TriStateToggle::paintEvent(QPaintEvent*) {
-  if (shape_.isEmpty() || strip_.isNull() || state_ < 0 || state_ >= kImageCount) return;
-  const int imageHeight = strip_.height() / kImageCount;
-  QPainter painter(this);
-  painter.setClipRegion(shape_);
-  painter.drawPixmap(QPoint(0, 0), strip_,
-                     QRect(0, state_ * imageHeight, strip_.width(), imageHeight));
+  strip_.Paint(*this, state_);
 }
 
 bool TriStateToggle::hitButton(const QPoint& pos) const {
-  return shape_.contains(pos);
+  return strip_.Contains(pos);
 }
 
 }  // namespace pelorin::ui

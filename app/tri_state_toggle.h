@@ -2,10 +2,8 @@
 
 #include <QAbstractButton>
 #include <QImage>
-#include <QPixmap>
-#include <QRegion>
 
-#include "pipeline/string_table.h"
+#include "app/image_strip.h"
 
 namespace pelorin::ui {
 
@@ -20,17 +18,12 @@ class TriStateToggle : public QAbstractButton {
 
   explicit TriStateToggle(QWidget* parent = nullptr);
 
-  // Takes strip `id` of the program's skin; see SetImage. False when the skin has no such bitmap.
-  bool SetBitmap(int id, int unused = 0, Language language = UserLanguage());
   // Sizes the toggle to the strip's width and one image's height, keeps its position, raises it
-  // and shapes it to image 0, whatever the second argument. False for a null strip.
-  bool SetImage(const QImage& strip, int unused = 0);
+  // and shapes it to image 0. False for a null strip, which leaves the toggle as it was.
+  bool SetImage(const QImage& strip);
   // Any state other than 0, 1 or 2 shows nothing.
   void SetState(int state);
   int GetState() const { return state_; }
-
-  int BitmapId() const { return bitmapId_; }
-  QRegion Shape() const { return shape_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -38,9 +31,7 @@ class TriStateToggle : public QAbstractButton {
 
  private:
   int state_ = 0;
-  int bitmapId_ = 0;
-  QPixmap strip_;
-  QRegion shape_;
+  ImageStrip strip_{kImageCount};
 };
 
 }  // namespace pelorin::ui

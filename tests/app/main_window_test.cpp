@@ -89,9 +89,8 @@ void MainWindowTest::layout() {
   QVERIFY(!main.windowIcon().isNull());
   QVERIFY(main.acceptDrops());
   QCOMPARE(main.DropPanel()->geometry(), QRect(0, 24, 210, 60));
-  QVERIFY(!main.DropPanel()->Shape().isEmpty());
+  QVERIFY(!main.DropPanel()->mask().isEmpty());
   QVERIFY(main.DropPanel()->isVisibleTo(&main));
-  QVERIFY(main.SpareStatic()->Shape().isEmpty());
   QCOMPARE(main.AboutButton()->geometry(), QRect(6, 85, 51, 13));
   QCOMPARE(main.PowerButton()->geometry(), QRect(182, 72, 28, 28));
 }

@@ -9,6 +9,7 @@
 #include "app/link_static.h"
 #include "app/region_from_bitmap.h"
 #include "app/shaped_static.h"
+#include "app/skin_resources.h"
 #include "app/tri_state_toggle.h"
 #include "support/skin_test_support.h"
 
@@ -208,8 +209,8 @@ void SkinnedControlsTest::buttonWithoutBitmapStaysUnshaped() {
   BitmapButton button(&backdrop);
   button.setGeometry(10, 10, 30, 20);
   QSignalSpy spy(&button, &BitmapButton::clicked);
-  QVERIFY(!button.SetBitmap(99999, 1, Language::kEnglish));
-  QVERIFY(!button.SetImage(QImage(), 1));
+  // A number the skin does not have gives a null strip.
+  QVERIFY(!button.SetImage(LoadSkinBitmap(99999, Language::kEnglish), 1));
   QCOMPARE(button.geometry(), QRect(10, 10, 30, 20));
   QCOMPARE(PixelAt(backdrop, QPoint(25, 20)), kBackgroundColour);
   QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(15, 10));
@@ -238,8 +239,7 @@ void SkinnedControlsTest::toggleShowsTheImageOfItsState() {
   TriStateToggle toggle(&backdrop);
   toggle.move(30, 20);
   const QImage strip = DiscStrip(13, {kRed, kGreen, kBlue});
-  // The shape is made whatever the second argument says.
-  QVERIFY(toggle.SetImage(strip, 0));
+  QVERIFY(toggle.SetImage(strip));
   QCOMPARE(toggle.geometry(), QRect(30, 20, 13, 13));
   QCOMPARE(toggle.mask(), OpaqueRegion(strip, 13));
   QCOMPARE(toggle.GetState(), 0);
@@ -291,8 +291,10 @@ void SkinnedControlsTest::staticShapes() {
 
 void SkinnedControlsTest::staticWithoutBitmapDrawsNothingAndTakesNoClicks() {
   Backdrop backdrop;
-  ShapedStatic spare(&backdrop);
-  spare.setGeometry(10, 10, 40, 30);
+  ShapedStatic panel(&backdrop);
+  panel.setGeometry(10, 10, 40, 30);
+  QVERIFY(!panel.SetImage(QImage(), ShapedStatic::kShapedMode));
+  QCOMPARE(panel.geometry(), QRect(10, 10, 40, 30));
   backdrop.show();
   QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
   QCOMPARE(PixelAt(backdrop, QPoint(30, 25)), kBackgroundColour);
