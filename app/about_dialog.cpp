@@ -13,7 +13,8 @@ namespace pelorin::ui {
 
 namespace {
 
-// A line's place in dialog units, as laid out for the language's window font.
+// The box a line of text is set in (see PlaceLine), in layout units (see ToPixels): left, top,
+// width and height.
 struct LineBox {
   int x;
   int y;
@@ -37,9 +38,9 @@ constexpr std::array<LineBox, 5> kJapaneseLines{{
     {49, 49, 98, 8},
 }};
 
-// Dialog units to pixels. A horizontal unit is a quarter of the font's average character width, a
-// vertical one an eighth of its height: 6 x 13 pixels for the 8-point English font, 6 x 12 for
-// the 9-point Japanese Gothic.
+// Layout units to pixels, each rounded to the nearest pixel. A horizontal unit is 1.5 pixels in
+// both languages; a vertical unit is 1.625 pixels in English and 1.5 in Japanese, so a box 8 units
+// high is 13 pixels high in English and 12 in Japanese.
 QRect ToPixels(const LineBox& box, Language language) {
   const double xScale = 1.5;
   const double yScale = language == Language::kJapanese ? 1.5 : 1.625;

@@ -4,9 +4,8 @@
 //
 //   build/tools/make-skin resources/skin
 //
-// `--preview FILE.png` also writes the windows put together from the files just written,
-// enlarged four times, to look at the result. Running the tool needs the fonts "DejaVu Sans"
-// and "Noto Sans CJK JP".
+// Running the tool needs the fonts "DejaVu Sans" and "Noto Sans CJK JP". To look at the result,
+// build the program and render its windows with tools/take_screenshots.cpp.
 
 #include <QDir>
 #include <QFontDatabase>
@@ -472,9 +471,6 @@ QPainterPath PanelShape(qreal inset) {
   return body.subtracted(notch);
 }
 
-// The line of text the message window writes over its panel: panel rows 38..50, x 15..195.
-constexpr QRectF kMessageLine(15, 38, 180, 12);
-
 QImage DropPanel(const QImage& background) {
   QImage image = Cut(background, kPanelAt, QSize(kWidth, 60));
   QPainter painter(&image);
@@ -529,6 +525,8 @@ QImage DropPanel(const QImage& background) {
   return image;
 }
 
+// The message window writes its line of text over panel rows 38..50, x 15..195; the caution and
+// completed pictures stay above it.
 QImage CautionPanel(const QImage& background) {
   QImage image = Cut(background, kPanelAt, QSize(kWidth, 60));
   QPainter painter(&image);
@@ -728,159 +726,6 @@ bool Save(const QDir& dir, const Output& output) {
   return true;
 }
 
-// ---- Preview ---------------------------------------------------------------------------------
-
-QImage Load(const QDir& dir, const QString& name) {
-  return QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB32);
-}
-
-// Draws one frame of a strip the way the window does: only where the first frame is not the
-// key colour.
-void DrawShaped(QImage& window, QPoint at, const QImage& strip, int frames, int frame) {
-  const int h = strip.height() / frames;
-  const QRgb key = strip.pixel(0, 0);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < strip.width(); ++x) {
-      const QPoint p = at + QPoint(x, y);
-      if (strip.pixel(x, y) != key && window.rect().contains(p)) {
-        window.setPixel(p, strip.pixel(x, y + frame * h));
-      }
-    }
-  }
-}
-
-void WriteText(QImage& window, const QRectF& box, const QString& text, const QColor& colour,
-               bool japanese, int flags = Qt::AlignCenter, bool underline = false) {
-  QPainter painter(&window);
-  Antialiased(painter);
-  QFont font = japanese ? Font(kJapanese, 12) : Font(kSans, 11);
-  font.setUnderline(underline);
-  painter.setFont(font);
-  painter.setPen(colour);
-  painter.drawText(box, flags, text);
-}
-
-QImage Window(const QDir& dir) {
-  return Load(dir, "background.bmp");
-}
-
-QImage Settings(const QDir& dir, bool japanese, int rateState) {
-  const QString lang = japanese ? "_ja.bmp" : "_en.bmp";
-  QImage w = Window(dir);
-  QPainter painter(&w);
-  painter.drawImage(0, 21, Load(dir, "title_label" + lang));
-  painter.drawImage(0, 41, Load(dir, "copyright_label" + lang));
-  painter.drawImage(11, 63, Load(dir, "label_save" + lang));
-  painter.drawImage(56, 63, Load(dir, "label_trans" + lang));
-  painter.drawImage(110, 63, Load(dir, "label_8khz.bmp"));
-  painter.drawImage(155, 63, Load(dir, "label_4khz.bmp"));
-  painter.end();
-  WriteText(w, QRectF(79, 23, 112, 14), japanese ? "鐘の音" : "bell", Qt::black, japanese,
-            Qt::AlignLeft | Qt::AlignVCenter);
-  DrawShaped(w, {39, 63}, Load(dir, "permission_toggle.bmp"), 3, 1);
-  DrawShaped(w, {84, 63}, Load(dir, "permission_toggle.bmp"), 3, japanese ? 0 : 1);
-  DrawShaped(w, {139, 63}, Load(dir, "rate_toggle.bmp"), 3, rateState);
-  DrawShaped(w, {184, 63}, Load(dir, "rate_toggle.bmp"), 3, rateState == 1 ? 0 : 1);
-  DrawShaped(w, {6, 85}, Load(dir, "button_clear.bmp"), 2, 0);
-  DrawShaped(w, {68, 85}, Load(dir, "button_ok.bmp"), 2, japanese ? 1 : 0);
-  DrawShaped(w, {130, 85}, Load(dir, "button_cancel.bmp"), 2, 0);
-  DrawShaped(w, {182, 72}, Load(dir, "power_button.bmp"), 2, 0);
-  return w;
-}
-
-std::vector<QImage> Previews(const QDir& dir) {
-  std::vector<QImage> windows;
-
-  QImage main = Window(dir);
-  DrawShaped(main, {6, 85}, Load(dir, "button_about.bmp"), 2, 0);
-  DrawShaped(main, {182, 72}, Load(dir, "power_button.bmp"), 2, 0);
-  DrawShaped(main, kPanelAt, Load(dir, "drop_panel.bmp"), 1, 0);
-  windows.push_back(main);
-
-  windows.push_back(Settings(dir, false, 1));
-  windows.push_back(Settings(dir, true, 2));
-
-  for (bool completed : {false, true}) {
-    QImage w = Window(dir);
-    DrawShaped(w, kPanelAt, Load(dir, completed ? "completed_panel.bmp" : "caution_panel.bmp"), 1,
-               0);
-    DrawShaped(w, {130, 85}, Load(dir, "button_close.bmp"), 2, completed ? 1 : 0);
-    DrawShaped(w, {182, 72}, Load(dir, "power_button.bmp"), 2, completed ? 0 : 1);
-    WriteText(w, kMessageLine.translated(kPanelAt),
-              completed ? "KIVRA File Size : 7.95KB" : "The file format is not supported.",
-              completed ? kBlue : QColor(255, 216, 0), false);
-    windows.push_back(w);
-  }
-  QImage caution = Window(dir);
-  DrawShaped(caution, kPanelAt, Load(dir, "caution_panel.bmp"), 1, 0);
-  DrawShaped(caution, {130, 85}, Load(dir, "button_close.bmp"), 2, 0);
-  DrawShaped(caution, {182, 72}, Load(dir, "power_button.bmp"), 2, 0);
-  WriteText(caution, kMessageLine.translated(kPanelAt), "ファイル形式がサポートされていません。",
-            QColor(255, 216, 0), true);
-  windows.push_back(caution);
-
-  QImage about = Window(dir);
-  {
-    QPainter painter(&about);
-    painter.drawImage(6, 25, Load(dir, "about_picture.bmp"));
-  }
-  const QColor grey(240, 240, 240);
-  WriteText(about, QRectF(62, 21, 140, 13), " Pelorin  version 2.1.0", grey, false,
-            Qt::AlignLeft | Qt::AlignVCenter);
-  WriteText(about, QRectF(62, 33, 140, 13), "Copyright (C) Pelorin authors", grey, false,
-            Qt::AlignLeft | Qt::AlignVCenter);
-  WriteText(about, QRectF(62, 45, 140, 13), "All rights reserved.", grey, false,
-            Qt::AlignLeft | Qt::AlignVCenter);
-  WriteText(about, QRectF(62, 60, 140, 13), "https://example.org/", QColor(0, 0, 255), false,
-            Qt::AlignLeft | Qt::AlignVCenter, true);
-  DrawShaped(about, {130, 85}, Load(dir, "button_close.bmp"), 2, 0);
-  DrawShaped(about, {182, 72}, Load(dir, "power_button.bmp"), 2, 0);
-  windows.push_back(about);
-  return windows;
-}
-
-bool WritePreview(const QDir& dir, const QString& path) {
-  constexpr int kScale = 4;
-  constexpr int kGap = 8;
-  const std::vector<QImage> windows = Previews(dir);
-  const QStringList strips = {"button_about.bmp",      "button_ok.bmp",     "button_clear.bmp",
-                              "button_cancel.bmp",     "button_close.bmp",  "power_button.bmp",
-                              "permission_toggle.bmp", "rate_toggle.bmp",   "label_save_en.bmp",
-                              "label_trans_en.bmp",    "label_save_ja.bmp", "label_trans_ja.bmp",
-                              "label_8khz.bmp",        "label_4khz.bmp",    "about_picture.bmp",
-                              "icon_48.png",           "link_cursor.png"};
-  const int columns = 2;
-  const int rows = static_cast<int>(windows.size() + 1) / columns;
-  const int sheetWidth = columns * (kWidth + kGap) + kGap;
-  const int sheetHeight = rows * (kHeight + kGap) + kGap + 2 * (60 + kGap);
-  QImage sheet(sheetWidth, sheetHeight, QImage::Format_RGB32);
-  sheet.fill(QColor(0x80, 0x80, 0x80));
-  QPainter painter(&sheet);
-  for (std::size_t i = 0; i < windows.size(); ++i) {
-    const int col = static_cast<int>(i) % columns;
-    const int row = static_cast<int>(i) / columns;
-    painter.drawImage(kGap + col * (kWidth + kGap), kGap + row * (kHeight + kGap), windows[i]);
-  }
-  int x = kGap;
-  int y = kGap + rows * (kHeight + kGap);
-  for (const QString& name : strips) {
-    const QImage image(dir.filePath(name));
-    if (x + image.width() > sheetWidth - kGap) {
-      x = kGap;
-      y += 60 + kGap;
-    }
-    painter.drawImage(x, y, image);
-    x += image.width() + 4;
-  }
-  painter.end();
-  if (!sheet.scaled(sheet.size() * kScale, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-           .save(path, "PNG")) {
-    std::fprintf(stderr, "make-skin: cannot write %s\n", qPrintable(path));
-    return false;
-  }
-  return true;
-}
-
 bool FontsPresent() {
   const QStringList families = QFontDatabase::families();
   bool present = true;
@@ -900,22 +745,11 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   const QStringList args = QGuiApplication::arguments().mid(1);
-  QString outDir;
-  QString preview;
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    if (args[i] == "--preview" && i + 1 < args.size()) {
-      preview = args[++i];
-    } else if (outDir.isEmpty() && !args[i].startsWith("-")) {
-      outDir = args[i];
-    } else {
-      outDir.clear();
-      break;
-    }
-  }
-  if (outDir.isEmpty()) {
-    std::fprintf(stderr, "usage: make-skin OUTPUT_FOLDER [--preview FILE.png]\n");
+  if (args.size() != 1 || args[0].isEmpty() || args[0].startsWith("-")) {
+    std::fprintf(stderr, "usage: make-skin OUTPUT_FOLDER\n");
     return 2;
   }
+  const QString outDir = args[0];
   if (!FontsPresent()) return 1;
   QDir dir(outDir);
   if (!dir.mkpath(".")) {
@@ -925,6 +759,5 @@ int main(int argc, char** argv) {
   for (const Output& output : DrawAll()) {
     if (!Save(dir, output)) return 1;
   }
-  if (!preview.isEmpty() && !WritePreview(dir, preview)) return 1;
   return 0;
 }
