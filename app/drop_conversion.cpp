@@ -11,8 +11,6 @@
 #include "app/message_dialog.h"
 #include "app/settings_dialog.h"
 #include "pipeline/conversion.h"
-#include "pipeline/date_stamp.h"
-#include "pipeline/text_encoding.h"
 
 namespace pelorin::ui {
 
@@ -119,17 +117,17 @@ void DropJob::Run(const QStringList& droppedPaths) {
     dialog.SetTitle(NameFromNative(conversion.BaseName()));
     dialog.SetInputRate(conversion.InputRate());
     if (ShowInPlace(dialog) != SkinnedDialog::kOk) return;
-    const TextEncoding encoding = DefaultTextEncoding(skin_.GetLanguage());
-    settings.targetRate = dialog.TargetRate();
-    settings.save = (dialog.Flags() & SettingsDialog::kNoSaveFlag) == 0;
-    settings.trans = (dialog.Flags() & SettingsDialog::kNoTransFlag) == 0;
-    settings.title = EncodeText(dialog.Title().toStdString(), encoding,
-                                static_cast<size_t>(SettingsDialog::kMaxTextLength));
-    settings.copyright = EncodeText(dialog.Copyright().toStdString(), encoding,
-                                    static_cast<size_t>(SettingsDialog::kMaxTextLength));
+    UserChoices choices;
+    choices.targetRate = dialog.TargetRate();
+    choices.save = (dialog.Flags() & SettingsDialog::kNoSaveFlag) == 0;
+    choices.trans = (dialog.Flags() & SettingsDialog::kNoTransFlag) == 0;
+    choices.title = dialog.Title().toStdString();
+    choices.copyright = dialog.Copyright().toStdString();
+    const SettingsChoice choice = conversion.Settings(choices, skin_.GetLanguage());
+    // The settings window offers no rate the input cannot be converted to.
+    if (!choice.refusal.empty()) return;
+    settings = choice.settings;
   }
-  char date[9] = {};
-  if (FormatDateStamp(date, sizeof date) == 8) settings.date = date;
 
   {
     const BusyCursor busy;

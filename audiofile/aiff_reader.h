@@ -5,6 +5,7 @@
 #include "audiofile/byte_stream.h"
 #include "audiofile/chunk_stream.h"
 #include "audiofile/chunk_walker.h"
+#include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
 
 namespace pelorin {
@@ -21,14 +22,20 @@ class AiffReader : public SampleSource {
   int32_t SeekFrame(int32_t frame) override;
 
   int32_t SoundStart() const { return soundStart_; }
+  // Why the file was rejected (empty when it was not), and where its format fields stand.
+  const Refusal& Why() const { return why_; }
+  const FieldOffsets& Offsets() const { return offsets_; }
 
  private:
   bool Parse(ByteStream& stream);
+  bool Refuse(RefusalCategory category, int64_t offset, std::string text);
 
   ChunkWalkerBE outer_;
   std::unique_ptr<ChunkWalkerBE> inner_;
   std::unique_ptr<ChunkStream> formStream_;
   int32_t soundStart_ = 0;
+  Refusal why_;
+  FieldOffsets offsets_;
 };
 
 }  // namespace pelorin

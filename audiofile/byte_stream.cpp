@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "audiofile/byte_order.h"
+
 namespace pelorin {
 
 ByteStream::ByteStream(int32_t capacity) : capacity_(capacity) {
@@ -135,36 +137,16 @@ int32_t ByteStream::Size() {
 }
 
 int32_t ByteStream::ReadU16LE() {
-  const int32_t a = ReadByte();
-  if (a < 0) return -1;
-  const int32_t b = ReadByte();
-  if (b < 0) return -1;
-  return a + 256 * b;
+  return pelorin::ReadU16LE([this] { return ReadByte(); });
 }
-
 int32_t ByteStream::ReadU16BE() {
-  const int32_t a = ReadByte();
-  if (a < 0) return -1;
-  const int32_t b = ReadByte();
-  if (b < 0) return -1;
-  return 256 * a + b;
+  return pelorin::ReadU16BE([this] { return ReadByte(); });
 }
-
-// The 32-bit forms come back in a signed integer: all 32 bits set looks like failure.
 int32_t ByteStream::ReadU32LE() {
-  const int32_t lo = ReadU16LE();
-  if (lo < 0) return -1;
-  const int32_t hi = ReadU16LE();
-  if (hi < 0) return -1;
-  return static_cast<int32_t>(static_cast<uint32_t>(lo) + 65536u * static_cast<uint32_t>(hi));
+  return pelorin::ReadU32LE([this] { return ReadByte(); });
 }
-
 int32_t ByteStream::ReadU32BE() {
-  const int32_t hi = ReadU16BE();
-  if (hi < 0) return -1;
-  const int32_t lo = ReadU16BE();
-  if (lo < 0) return -1;
-  return static_cast<int32_t>(65536u * static_cast<uint32_t>(hi) + static_cast<uint32_t>(lo));
+  return pelorin::ReadU32BE([this] { return ReadByte(); });
 }
 
 }  // namespace pelorin

@@ -1,11 +1,16 @@
 #include "audiofile/chunk_walker.h"
 
 #include <algorithm>
+#include <string>
+
+#include "audiofile/byte_order.h"
+#include "audiofile/byte_text.h"
 
 namespace pelorin {
 
 int32_t ChunkWalker::AcceptSize(int32_t v) {
   if (stream_ == nullptr || (stream_->Flags() & ByteStream::kError) || v < 0) return -1;
+  sizeAccepted_ = true;
   size_ = v;
   consumed_ = 0;
   return v;
@@ -14,6 +19,7 @@ int32_t ChunkWalker::AcceptSize(int32_t v) {
 const char* ChunkWalker::NextHeader() {
   if (stream_ == nullptr) return nullptr;
   headerPos_ = stream_->Tell();
+  sizeAccepted_ = false;
   if (headerPos_ < 0) return nullptr;
   for (int i = 0; i < 4; ++i) {
     const int32_t c = stream_->ReadByte();
@@ -108,42 +114,42 @@ int32_t ChunkWalkerLE::ReadSize() {
   if (Stream() == nullptr) return -1;
   return AcceptSize(Stream()->ReadU32LE());
 }
-
 int32_t ChunkWalkerLE::ReadU16() {
-  const int32_t a = ReadByte();
-  if (a < 0) return -1;
-  const int32_t b = ReadByte();
-  if (b < 0) return -1;
-  return a + 256 * b;
+  return ReadU16LE([this] { return ReadByte(); });
 }
-
 int32_t ChunkWalkerLE::ReadU32() {
-  const int32_t lo = ReadU16();
-  if (lo < 0) return -1;
-  const int32_t hi = ReadU16();
-  if (hi < 0) return -1;
-  return static_cast<int32_t>(static_cast<uint32_t>(lo) + 65536u * static_cast<uint32_t>(hi));
+  return ReadU32LE([this] { return ReadByte(); });
 }
 
 int32_t ChunkWalkerBE::ReadSize() {
   if (Stream() == nullptr) return -1;
   return AcceptSize(Stream()->ReadU32BE());
 }
-
 int32_t ChunkWalkerBE::ReadU16() {
-  const int32_t a = ReadByte();
-  if (a < 0) return -1;
-  const int32_t b = ReadByte();
-  if (b < 0) return -1;
-  return 256 * a + b;
+  return ReadU16BE([this] { return ReadByte(); });
+}
+int32_t ChunkWalkerBE::ReadU32() {
+  return ReadU32BE([this] { return ReadByte(); });
 }
 
-int32_t ChunkWalkerBE::ReadU32() {
-  const int32_t hi = ReadU16();
-  if (hi < 0) return -1;
-  const int32_t lo = ReadU16();
-  if (lo < 0) return -1;
-  return static_cast<int32_t>(65536u * static_cast<uint32_t>(hi) + static_cast<uint32_t>(lo));
+Refusal FindFailure(ChunkWalker& walker, const char* id, int64_t base, std::string_view container) {
+  const std::string quoted = Quoted(id);
+  const int64_t header = walker.HeaderPos();
+  const int64_t room = walker.Stream() == nullptr ? -1 : walker.Stream()->Size();
+  const std::string found = Quoted(std::string_view(walker.Id(), 4));
+  // The last header read is whole and its chunk does not fit: that chunk is the reason.
+  if (header >= 0 && room - header >= 8 && !walker.SizeAccepted()) {
+    return {RefusalCategory::kContainer, base + header + 4,
+            found + " chunk declares 2^31 bytes or more"};
+  }
+  if (header >= 0 && room - header >= 8 && header + 8 + int64_t{walker.ChunkSize()} > room) {
+    std::string text = found + " chunk declares " + std::to_string(walker.ChunkSize()) +
+                       " bytes; " + std::string(container) + " has " +
+                       std::to_string(room - header - 8) + " after its header";
+    if (found != quoted) text += ", so no " + quoted + " chunk can follow";
+    return {RefusalCategory::kContainer, base + header + 4, text};
+  }
+  return {RefusalCategory::kContainer, -1, "no " + quoted + " chunk in " + std::string(container)};
 }
 
 }  // namespace pelorin

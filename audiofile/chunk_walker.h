@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "audiofile/byte_stream.h"
+#include "audiofile/refusal.h"
 
 namespace pelorin {
 
@@ -36,6 +38,8 @@ class ChunkWalker {
   int32_t ReadRun(uint8_t* dst, int32_t len);
 
   const char* Id() const { return id_; }
+  // Whether the size of the chunk whose header was read last was accepted.
+  bool SizeAccepted() const { return sizeAccepted_; }
   int32_t ChunkSize() const { return size_; }
   int32_t Consumed() const { return consumed_; }
   int32_t HeaderPos() const { return headerPos_; }
@@ -52,6 +56,7 @@ class ChunkWalker {
   int32_t consumed_ = 0;
   int32_t headerPos_ = -1;
   int32_t flags_ = kPadOdd;
+  bool sizeAccepted_ = false;
 };
 
 // RIFF: little-endian sizes and fields.
@@ -71,5 +76,10 @@ class ChunkWalkerBE : public ChunkWalker {
   int32_t ReadU16() override;
   int32_t ReadU32() override;
 };
+
+// Why walker.Find(id) has just failed, as a refusal: no such chunk, or the chunk (or one before
+// it) declares more bytes than its container holds. base is the file offset of the walker's
+// stream; container names what the walker walks ("the file", "the \"RIFF\" chunk").
+Refusal FindFailure(ChunkWalker& walker, const char* id, int64_t base, std::string_view container);
 
 }  // namespace pelorin

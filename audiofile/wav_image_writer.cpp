@@ -1,17 +1,9 @@
 #include "audiofile/wav_image_writer.h"
 
+#include "audiofile/byte_order.h"
+
 namespace pelorin {
 namespace {
-
-void AppendU16LE(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void AppendU32LE(std::vector<uint8_t>& out, uint32_t v) {
-  AppendU16LE(out, v & 0xFFFF);
-  AppendU16LE(out, v >> 16);
-}
 
 void AppendTag(std::vector<uint8_t>& out, const char (&tag)[5]) {
   out.insert(out.end(), tag, tag + 4);

@@ -5,6 +5,7 @@
 #include "audiofile/byte_stream.h"
 #include "audiofile/chunk_stream.h"
 #include "audiofile/chunk_walker.h"
+#include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
 
 namespace pelorin {
@@ -20,13 +21,20 @@ class WavReader : public SampleSource {
   int32_t Rewind() override;
   int32_t SeekFrame(int32_t frame) override;
 
+  // Why the file was rejected (empty when it was not), and where its format fields stand.
+  const Refusal& Why() const { return why_; }
+  const FieldOffsets& Offsets() const { return offsets_; }
+
  private:
   bool Parse(ByteStream& stream);
+  bool Refuse(RefusalCategory category, int64_t offset, std::string text);
 
   // Declared in this order so that destruction runs inner walker, form stream, outer walker.
   ChunkWalkerLE outer_;
   std::unique_ptr<ChunkStream> formStream_;
   std::unique_ptr<ChunkWalkerLE> inner_;
+  Refusal why_;
+  FieldOffsets offsets_;
 };
 
 }  // namespace pelorin

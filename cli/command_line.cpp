@@ -15,6 +15,7 @@ void ReportRefusal(std::ostream& err, const std::string& path, const ConversionO
   } else if (outcome.failedStep != nullptr) {
     err << outcome.failedStep << " failed (" << outcome.code << ")";
   }
+  if (!outcome.refusal.Empty()) err << " (" << Describe(outcome.refusal) << ")";
   if (!outcome.detail.empty()) err << " (" << outcome.detail << ")";
   err << '\n';
 }

@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/option_parser.h"
 #include "pipeline/conversion.h"
-#include "pipeline/date_stamp.h"
-#include "pipeline/text_encoding.h"
 
 namespace pelorin::cli {
 namespace {
@@ -37,17 +36,13 @@ constexpr const char* kHelp =
     "\n"
     "Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error.\n";
 
-constexpr size_t kTextLimit = 256;
+constexpr OptionSpec kOptions[] = {
+    {"--rate", true}, {"--title", true},   {"--copyright", true}, {"--no-save"}, {"--no-trans"},
+    {"--date", true}, {"--variant", true}, {"--encoding", true},  {"-o", true},  {"-d", true},
+};
 
 struct Options {
-  std::optional<int32_t> rate;
-  std::optional<std::string> title;
-  std::string copyright;
-  bool save = true;
-  bool trans = true;
-  std::optional<std::string> date;
-  int variant = 0;
-  std::optional<TextEncoding> encoding;
+  UserChoices choices;
   std::optional<std::string> output;
   std::optional<std::string> directory;
   std::vector<std::string> files;
@@ -60,69 +55,45 @@ bool IsDate(const std::string& text) {
   return true;
 }
 
-// Parses the arguments; an error text for a usage error.
-std::optional<std::string> Parse(std::span<const std::string> args, Options& o, bool& help) {
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      o.files.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    std::optional<std::string> inlineValue;
-    if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-      inlineValue = arg.substr(eq + 1);
-      arg.resize(eq);
-    }
-    const auto value = [&]() -> std::optional<std::string> {
-      if (inlineValue) return inlineValue;
-      if (i + 1 < args.size()) return args[++i];
-      return std::nullopt;
-    };
-    const auto flag = [&](bool& target) -> std::optional<std::string> {
-      if (inlineValue) return "option '" + arg + "' takes no value";
-      target = false;
-      return std::nullopt;
-    };
-    std::optional<std::string> v;
-    if (arg == "--help") {
-      help = true;
-      return std::nullopt;
-    } else if (arg == "--no-save") {
-      if (auto e = flag(o.save)) return e;
-    } else if (arg == "--no-trans") {
-      if (auto e = flag(o.trans)) return e;
-    } else if (arg != "--rate" && arg != "--title" && arg != "--copyright" && arg != "--date" &&
-               arg != "--variant" && arg != "--encoding" && arg != "-o" && arg != "-d") {
-      return "unknown option '" + arg + "'";
-    } else if (!(v = value())) {
-      return "option '" + arg + "' needs a value";
-    } else if (arg == "--rate") {
-      if (*v != "4000" && *v != "8000") return "--rate must be 4000 or 8000";
-      o.rate = std::stoi(*v);
-    } else if (arg == "--title") {
-      o.title = *v;
-    } else if (arg == "--copyright") {
-      o.copyright = *v;
-    } else if (arg == "--date") {
-      if (!IsDate(*v)) return "--date must be eight digits, YYYYMMDD";
-      o.date = *v;
-    } else if (arg == "--variant") {
-      if (*v != "0" && *v != "1" && *v != "2") return "--variant must be 0, 1 or 2";
-      o.variant = *v->c_str() - '0';
-    } else if (arg == "--encoding") {
-      if (!(o.encoding = TextEncodingFromName(*v)))
-        return "--encoding must be cp932, cp1252 or utf-8";
-    } else if (arg == "-o") {
-      o.output = *v;
-    } else {
-      o.directory = *v;
-    }
+// Takes one option's value into the options; an error text for a value it cannot take.
+std::optional<std::string> Take(const ParsedOption& option, Options& o) {
+  const std::string& n = option.name;
+  const std::string& v = option.value;
+  UserChoices& c = o.choices;
+  if (n == "--no-save") {
+    c.save = false;
+  } else if (n == "--no-trans") {
+    c.trans = false;
+  } else if (n == "--rate") {
+    if (v != "4000" && v != "8000") return "--rate must be 4000 or 8000";
+    c.targetRate = v == "4000" ? 4000 : 8000;
+  } else if (n == "--title") {
+    c.title = v;
+  } else if (n == "--copyright") {
+    c.copyright = v;
+  } else if (n == "--date") {
+    if (!IsDate(v)) return "--date must be eight digits, YYYYMMDD";
+    c.date = v;
+  } else if (n == "--variant") {
+    if (v != "0" && v != "1" && v != "2") return "--variant must be 0, 1 or 2";
+    c.variant = v[0] - '0';
+  } else if (n == "--encoding") {
+    if (!(c.encoding = TextEncodingFromName(v))) return "--encoding must be cp932, cp1252 or utf-8";
+  } else if (n == "-o") {
+    o.output = v;
+  } else {
+    o.directory = v;
   }
+  return std::nullopt;
+}
+
+// The options of the arguments, or a usage error.
+std::optional<std::string> Parse(const ParsedArgs& args, Options& o) {
+  if (!args.error.empty()) return args.error;
+  for (const ParsedOption& option : args.options) {
+    if (std::optional<std::string> error = Take(option, o)) return error;
+  }
+  o.files = args.files;
   if (o.files.empty()) return "no FILE given";
   if (o.output && o.directory) return "-o and -d cannot be used together";
   if (o.output && o.files.size() > 1) return "-o takes one input only";
@@ -135,25 +106,20 @@ std::optional<std::string> Parse(std::span<const std::string> args, Options& o, 
   return std::nullopt;
 }
 
-std::string TodayStamp() {
-  char buffer[9] = {};
-  return FormatDateStamp(buffer, sizeof buffer) == 8 ? std::string(buffer, 8) : std::string();
-}
-
 }  // namespace
 
 int ConvertMain(std::span<const std::string> args, Language language, std::ostream& out,
                 std::ostream& err) {
-  Options options;
-  bool help = false;
-  if (const std::optional<std::string> error = Parse(args, options, help); error && !help)
-    return ReportUsageError(err, "convert: " + *error);
-  if (help) {
+  const ParsedArgs parsed = ParseArgs(args, kOptions);
+  if (parsed.help) {
     out << kHelp;
     return kExitOk;
   }
-  const TextEncoding encoding = options.encoding.value_or(DefaultTextEncoding(language));
-  const std::string date = options.date.value_or(TodayStamp());
+  Options options;
+  if (const std::optional<std::string> error = Parse(parsed, options))
+    return ReportUsageError(err, "convert: " + *error);
+  // One date for every file of the run.
+  if (!options.choices.date) options.choices.date = TodayStamp();
 
   int status = kExitOk;
   for (const std::string& path : options.files) {
@@ -164,25 +130,12 @@ int ConvertMain(std::span<const std::string> args, Language language, std::ostre
       status = kExitRefused;
       continue;
     }
-    const int32_t inputRate = conversion.InputRate();
-    if (options.rate == 8000 && !EightKilohertzAvailable(inputRate)) {
-      err << kProgram << ": " << path
-          << ": 8000 Hz needs an input of 8000 Hz or more (this one has " << inputRate
-          << " Hz); use --rate 4000\n";
+    const SettingsChoice settings = conversion.Settings(options.choices, language);
+    if (!settings.refusal.empty()) {
+      err << kProgram << ": " << path << ": " << settings.refusal << "; use --rate 4000\n";
       status = kExitRefused;
       continue;
     }
-    ConversionSettings settings;
-    settings.targetRate = options.rate.value_or(DefaultTargetRate(inputRate));
-    settings.save = options.save;
-    // Transfer needs saving: switching saving off switches transfer off too.
-    settings.trans = options.trans && options.save;
-    settings.title =
-        EncodeText(options.title.value_or(conversion.BaseName()), encoding, kTextLimit);
-    settings.copyright = EncodeText(options.copyright, encoding, kTextLimit);
-    settings.date = date;
-    settings.variant = options.variant;
-
     std::string target = conversion.DefaultOutputPath();
     if (options.output) {
       target = *options.output;
@@ -191,7 +144,7 @@ int ConvertMain(std::span<const std::string> args, Language language, std::ostre
           (std::filesystem::path(*options.directory) / std::filesystem::path(target).filename())
               .string();
     }
-    outcome = conversion.Finish(settings, target);
+    outcome = conversion.Finish(settings.settings, target);
     if (!outcome.Succeeded()) {
       ReportRefusal(err, path, outcome, language);
       status = kExitRefused;

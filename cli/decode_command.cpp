@@ -6,6 +6,7 @@
 
 #include "audiofile/wav_image_writer.h"
 #include "cli/command_line.h"
+#include "cli/option_parser.h"
 #include "engine/adpcm_decoder.h"
 #include "kivra/kivra_reader.h"
 #include "pipeline/file_system.h"
@@ -34,25 +35,16 @@ constexpr const char* kHelp =
 
 int DecodeMain(std::span<const std::string> args, Language /*language*/, std::ostream& out,
                std::ostream& err) {
-  std::vector<std::string> files;
-  std::optional<std::string> output;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg == "--help") {
-      out << kHelp;
-      return kExitOk;
-    } else if (!optionsEnded && arg == "-o") {
-      if (i + 1 == args.size()) return ReportUsageError(err, "decode: -o needs a FILE");
-      output = args[++i];
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return ReportUsageError(err, "decode: unknown option '" + arg + "'");
-    } else {
-      files.push_back(arg);
-    }
+  static constexpr OptionSpec kOptions[] = {{"-o", true}};
+  const ParsedArgs parsed = ParseArgs(args, kOptions);
+  if (parsed.help) {
+    out << kHelp;
+    return kExitOk;
   }
+  if (!parsed.error.empty()) return ReportUsageError(err, "decode: " + parsed.error);
+  const std::vector<std::string>& files = parsed.files;
+  std::optional<std::string> output;
+  for (const ParsedOption& option : parsed.options) output = option.value;
   if (files.empty()) return ReportUsageError(err, "decode: no FILE given");
   if (files.size() > 1) return ReportUsageError(err, "decode: one FILE only");
   if (!output) return ReportUsageError(err, "decode: no output given (-o OUT.wav)");

@@ -4,7 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "audiofile/byte_text.h"
 #include "cli/command_line.h"
+#include "cli/option_parser.h"
 #include "kivra/kivra_reader.h"
 #include "pipeline/input_file.h"
 
@@ -23,12 +25,6 @@ constexpr const char* kHelp =
     "\n"
     "Exit status: 0 when every file is sound, 1 when any is damaged or unreadable,\n"
     "2 for a usage error.\n";
-
-std::string Hex(uint64_t v, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(v));
-  return text;
-}
 
 std::string CodeText(uint64_t code) {
   const uint8_t bytes[2] = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)};
@@ -59,9 +55,9 @@ void PrintReport(const std::string& path, const KivraReport& r, std::ostream& ou
                                         t.text.size());
     out << "    " << t.name << ": \"" << PrintableBytes(text) << "\"\n";
   }
-  if (r.textCode) out << "  text code: " << Hex(*r.textCode, 2) << '\n';
+  if (r.textCode) out << "  text code: " << HexNumber(*r.textCode, 2) << '\n';
   if (r.flags) {
-    out << "  flags: " << Hex(*r.flags, 2) << " (transfer " << ((*r.flags & 1) ? "off" : "on")
+    out << "  flags: " << HexNumber(*r.flags, 2) << " (transfer " << ((*r.flags & 1) ? "off" : "on")
         << ", saving " << ((*r.flags & 2) ? "off" : "on") << ")\n";
   }
   out << "  rate: " << (r.sampleRate ? std::to_string(r.sampleRate) + " Hz" : "unknown") << '\n';
@@ -81,7 +77,7 @@ void PrintReport(const std::string& path, const KivraReport& r, std::ostream& ou
     out << "  ADPCM: none\n";
   }
   const auto decimal = [](uint64_t v) { return std::to_string(v); };
-  const auto hex4 = [](uint64_t v) { return Hex(v, 4); };
+  const auto hex4 = [](uint64_t v) { return HexNumber(v, 4); };
   out << "  length: " << Verdict(r.length, decimal) << '\n';
   out << "  checksum: " << Verdict(r.checksum, hex4) << '\n';
   out << "  info check code: " << Verdict(r.infoCode, CodeText) << '\n';
@@ -92,20 +88,13 @@ void PrintReport(const std::string& path, const KivraReport& r, std::ostream& ou
 
 int InfoMain(std::span<const std::string> args, Language /*language*/, std::ostream& out,
              std::ostream& err) {
-  std::vector<std::string> files;
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg == "--help") {
-      out << kHelp;
-      return kExitOk;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return ReportUsageError(err, "info: unknown option '" + arg + "'");
-    } else {
-      files.push_back(arg);
-    }
+  const ParsedArgs parsed = ParseArgs(args, {});
+  if (parsed.help) {
+    out << kHelp;
+    return kExitOk;
   }
+  if (!parsed.error.empty()) return ReportUsageError(err, "info: " + parsed.error);
+  const std::vector<std::string>& files = parsed.files;
   if (files.empty()) return ReportUsageError(err, "info: no FILE given");
 
   int status = kExitOk;

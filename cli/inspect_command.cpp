@@ -6,6 +6,7 @@
 
 #include "cli/command_line.h"
 #include "cli/json_writer.h"
+#include "cli/option_parser.h"
 #include "pipeline/conversion.h"
 
 namespace pelorin::cli {
@@ -18,6 +19,11 @@ std::string JsonReport(const std::string& path, const ConversionOutcome& outcome
   if (outcome.messageId == kStrBadExtension) return line.Add("result", "badext").Finish();
   if (outcome.messageId == kStrCannotOpen) return line.Add("result", "unreadable").Finish();
   line.Add("result", outcome.code);
+  if (const Refusal& r = outcome.refusal; !r.Empty()) {
+    line.Add("category", CategoryName(r.category));
+    if (r.offset >= 0) line.Add("offset", r.offset);
+    line.Add("reason", r.text);
+  }
   if (outcome.code == kOk) {
     line.Add("channels", f.channels)
         .Add("bitsPerSample", f.bitsPerSample)
@@ -44,25 +50,17 @@ std::string FormatReport(const std::string& path, const Conversion& conversion) 
 
 int InspectMain(std::span<const std::string> args, Language language, std::ostream& out,
                 std::ostream& err) {
-  bool json = false;
-  std::vector<std::string> files;
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg == "--help") {
-      out << "Usage: pelorin-cli inspect [--json] FILE...\n"
-             "Check each .wav or .aif file as a conversion would and show its format, or why\n"
-             "it is refused. --json prints one JSON object per file per line.\n";
-      return kExitOk;
-    } else if (!optionsEnded && arg == "--json") {
-      json = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return ReportUsageError(err, "inspect: unknown option '" + arg + "'");
-    } else {
-      files.push_back(arg);
-    }
+  static constexpr OptionSpec kOptions[] = {{"--json"}};
+  const ParsedArgs parsed = ParseArgs(args, kOptions);
+  if (parsed.help) {
+    out << "Usage: pelorin-cli inspect [--json] FILE...\n"
+           "Check each .wav or .aif file as a conversion would and show its format, or why\n"
+           "it is refused. --json prints one JSON object per file per line.\n";
+    return kExitOk;
   }
+  if (!parsed.error.empty()) return ReportUsageError(err, "inspect: " + parsed.error);
+  const bool json = !parsed.options.empty();
+  const std::vector<std::string>& files = parsed.files;
   if (files.empty()) return ReportUsageError(err, "inspect: no FILE given");
 
   int status = kExitOk;

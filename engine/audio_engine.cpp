@@ -44,6 +44,8 @@ void MixFrames(int16_t* samples, size_t frames) {
 int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
   MemoryStream stream(image, length);
   samples_.clear();
+  clip_ = false;
+  refusal_ = {};
   const int32_t imageLength = image == nullptr ? 0 : std::max(length, 0);
   if (isAiff == 0) {
     WavReader reader(stream);
@@ -53,53 +55,87 @@ int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
   return LoadWith(reader, imageLength);
 }
 
+int32_t AudioEngine::Refuse(int32_t code, RefusalCategory category, int64_t offset,
+                            std::string text) {
+  refusal_ = {category, offset, std::move(text)};
+  return code;
+}
+
 template <class Reader>
 int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength) {
   const SourceFormat& source = reader.Format();
-  if (source.channels == 0) return kBadFormat;
-  if (source.sampleRate < kMinRate || source.sampleRate > kMaxRate) return kBadRate;
-  if (source.bitsPerSample != 8 && source.bitsPerSample != 16) return kBadBits;
-  if (source.channels > 2) return kBadChannels;
+  const FieldOffsets& at = reader.Offsets();
+  fileFormat_ = source;
+  if (source.channels == 0) {
+    refusal_ = reader.Why();
+    return kBadFormat;
+  }
+  const std::string rate = std::to_string(source.sampleRate) + " Hz";
+  if (source.sampleRate < kMinRate || source.sampleRate > kMaxRate) {
+    return Refuse(kBadRate, RefusalCategory::kRate, at.sampleRate,
+                  rate + "; 4000 to 48000 Hz are supported");
+  }
+  if (source.bitsPerSample != 8 && source.bitsPerSample != 16) {
+    return Refuse(kBadBits, RefusalCategory::kEncoding, at.bitsPerSample,
+                  std::to_string(source.bitsPerSample) + " bits per sample; 8 or 16 are supported");
+  }
+  if (source.channels > 2) {
+    return Refuse(kBadChannels, RefusalCategory::kChannels, at.channels,
+                  std::to_string(source.channels) + " channels; 1 or 2 are supported");
+  }
   const auto playMs =
       static_cast<int32_t>(double(source.frameCount) / double(source.sampleRate) * 1000.0);
-  if (playMs <= 20) return kTooShort;
+  if (playMs <= 20) {
+    return Refuse(kTooShort, RefusalCategory::kDuration, at.frameCount,
+                  std::to_string(source.frameCount) + " frames at " + rate + " play " +
+                      std::to_string(playMs) + " ms; more than 20 ms are needed");
+  }
 
   // The clip is held as 16-bit samples; its byte count must be a signed 32-bit value.
-  const int64_t sampleCount = int64_t{source.channels} * source.frameCount;
-  if (2 * sampleCount > INT32_MAX) return kBadFormat;
+  const int64_t clipBytes = 2 * int64_t{source.channels} * source.frameCount;
+  if (clipBytes > INT32_MAX) {
+    return Refuse(kBadFormat, RefusalCategory::kSize, at.frameCount,
+                  std::to_string(source.frameCount) + " frames make " + std::to_string(clipBytes) +
+                      " bytes as 16-bit samples; at most 2^31 - 1 can be held");
+  }
 
-  // A file may declare more frames than it holds (only an AIFF image can). Missing frames
-  // are silence, but only so many of them: memory follows the file, not its header.
-  int32_t frames = source.frameCount;
-  const int64_t present = std::max<int64_t>(0, int64_t{imageLength} - source.dataOffset);
-  const int64_t presentFrames = present / source.blockAlign;
-  const int64_t silenceFrames = int64_t{kMaxMissingSeconds} * source.sampleRate;
-  frames = static_cast<int32_t>(std::min<int64_t>(frames, presentFrames + silenceFrames));
-
+  // A file may declare more frames than it holds (an AIFF file cut short). Only the frames it
+  // holds are stored, a last partial one included; the rest of the clip is silence.
+  const int64_t bytesHeld = std::max<int64_t>(0, int64_t{imageLength} - source.dataOffset);
+  const int64_t framesHeld = (bytesHeld + source.blockAlign - 1) / source.blockAlign;
+  const auto frames = static_cast<int32_t>(std::min<int64_t>(source.frameCount, framesHeld));
   try {
     samples_.assign(static_cast<size_t>(frames) * source.channels, 0);
   } catch (const std::bad_alloc&) {
     samples_.clear();
-    return kFailed;
+    return Refuse(kFailed, RefusalCategory::kMemory, -1,
+                  "not enough memory for " + std::to_string(frames) + " frames");
   }
-  if (reader.Read(samples_.data(), frames) < 0) return kFailed;
+  if (reader.Read(samples_.data(), frames) < 0) {
+    return Refuse(kFailed, RefusalCategory::kContainer, source.dataOffset,
+                  "the sample data cannot be read");
+  }
 
   format_.channels = source.channels;
   format_.bitsPerSample = 16;
   format_.blockAlign = static_cast<uint16_t>(2 * source.channels);
   format_.sampleRate = source.sampleRate;
-  format_.frameCount = frames;
-  format_.byteCount = 2 * source.channels * frames;
+  format_.frameCount = source.frameCount;
+  format_.byteCount = static_cast<int32_t>(clipBytes);
+  clip_ = true;
   return kOk;
+}
+
+int32_t AudioEngine::HeldFrames() const {
+  if (format_.channels == 0 || format_.frameCount <= 0) return 0;
+  return static_cast<int32_t>(
+      std::min<size_t>(size_t(format_.frameCount), samples_.size() / format_.channels));
 }
 
 int32_t AudioEngine::MixDown(int mode) {
   if (format_.channels == 1) return kOk;
   if (mode < 0 || mode > 2) return kFailed;
-  // After a failed Load the samples may be fewer than the format says: frames not held
-  // count as silence.
-  const size_t frames = static_cast<size_t>(std::max(format_.frameCount, 0));
-  const size_t held = std::min(frames, samples_.size() / 2);
+  const auto held = static_cast<size_t>(HeldFrames());
   switch (mode) {
     case 0:
       MixFrames<0>(samples_.data(), held);
@@ -111,8 +147,7 @@ int32_t AudioEngine::MixDown(int mode) {
       MixFrames<2>(samples_.data(), held);
       break;
   }
-  samples_.resize(frames);
-  if (held < frames) std::fill(samples_.begin() + held, samples_.end(), 0);
+  samples_.resize(held);
   format_.channels = 1;
   format_.blockAlign = static_cast<uint16_t>(format_.blockAlign >> 1);
   format_.byteCount = format_.byteCount / 2;
@@ -149,7 +184,7 @@ int32_t AudioEngine::GetFormat(void* dst) const {
 }
 
 int32_t AudioEngine::WriteWavImage(std::vector<uint8_t>& out) const {
-  // Samples the format counts but the engine does not hold are written as silence.
+  // The silence after the frames held is written out.
   const size_t count =
       static_cast<size_t>(std::max<int64_t>(0, int64_t{format_.channels} * format_.frameCount));
   std::vector<int16_t> padded;
@@ -168,6 +203,7 @@ int32_t AudioEngine::WriteWavImage(std::vector<uint8_t>& out) const {
 void AudioEngine::Release() {
   samples_.clear();
   samples_.shrink_to_fit();
+  clip_ = false;
 }
 
 }  // namespace pelorin

@@ -1,34 +1,38 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "audiofile/pcm_format.h"
+#include "audiofile/refusal.h"
+#include "audiofile/sample_source.h"
 #include "engine/result_codes.h"
 #include "kivra/content_info.h"
 
 namespace pelorin {
 
 // Holds one clip as interleaved signed 16-bit PCM and runs the conversion steps on it.
+//
+// The samples held may stop before the clip's end: a file may declare more frames than it
+// holds, and a conversion leaves out the silence its filter gives after the last frame held.
+// Every frame after the held ones, up to the format's frameCount, is silence that takes no
+// memory; every operation reads it as zeros.
 class AudioEngine {
  public:
   static constexpr int32_t kMinRate = 4000;
   static constexpr int32_t kMaxRate = 48000;
-  // Frames missing from a file that declares more sample data than it holds are kept as
-  // silence, but at most this many seconds of them, so memory follows the file's real size.
-  static constexpr int32_t kMaxMissingSeconds = 10;
-
-  AudioEngine() = default;
-  virtual ~AudioEngine() = default;
-  AudioEngine(const AudioEngine&) = delete;
-  AudioEngine& operator=(const AudioEngine&) = delete;
 
   int32_t Load(int isAiff, const uint8_t* image, int32_t length);
   int32_t MixDown(int mode);
   // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
   int32_t ConvertRate(int32_t targetRate, int32_t taps);
   // Encodes the clip as ADPCM and has the writer of the variant (0, 1 or 2) build a file
-  // image into dst; the image's length, or kBadArgument, kNoRoom, kNoWriter.
+  // image, which replaces out; the image's length, or kBadArgument or kFailed.
+  int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info,
+                      std::vector<uint8_t>& out);
+  // The same into a buffer of the caller's: the image's length, or kBadArgument, kNoRoom
+  // (dst untouched) or kFailed.
   int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
                       int32_t dstCapacity);
   // Keeps only the first frames of the clip (no effect when it is not longer): a long clip
@@ -39,14 +43,25 @@ class AudioEngine {
   void Release();
 
   const PcmFormat& Format() const { return format_; }
+  // The frames held, interleaved; the clip's remaining frames are silence.
   const std::vector<int16_t>& Samples() const { return samples_; }
+  int32_t HeldFrames() const;
+
+  // What the last Load found: the file's format as its header states it (channels 0 when the
+  // reader rejected it) and, for a refusal, why.
+  const SourceFormat& FileFormat() const { return fileFormat_; }
+  const Refusal& LoadRefusal() const { return refusal_; }
 
  private:
   template <class Reader>
   int32_t LoadWith(Reader& reader, int32_t imageLength);
+  int32_t Refuse(int32_t code, RefusalCategory category, int64_t offset, std::string text);
 
   std::vector<int16_t> samples_;
   PcmFormat format_;
+  bool clip_ = false;  // from a successful Load until Release or the next Load
+  SourceFormat fileFormat_;
+  Refusal refusal_;
 };
 
 }  // namespace pelorin

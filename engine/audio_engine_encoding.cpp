@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 #include <vector>
 
 #include "engine/adpcm_encoder.h"
@@ -14,6 +15,10 @@
 
 namespace pelorin {
 namespace {
+
+// Samples staged at a time where they cannot be encoded in place. Even, so that every call
+// of the encoder starts on a byte's low nibble.
+constexpr int32_t kStageSamples = 4096;
 
 std::unique_ptr<FileBuilder> MakeWriter(int variant) {
   switch (variant) {
@@ -26,55 +31,70 @@ std::unique_ptr<FileBuilder> MakeWriter(int variant) {
   }
 }
 
-// Stereo: byte n holds frame n, the left code in the low nibble and the right in the high.
-std::vector<uint8_t> EncodeStereo(const std::vector<int16_t>& samples, int32_t frames,
-                                  size_t adpcmBytes) {
-  std::vector<int16_t> left(static_cast<size_t>(frames));
-  std::vector<int16_t> right(static_cast<size_t>(frames));
-  for (size_t i = 0; i < left.size(); ++i) {
-    left[i] = samples[2 * i];
-    right[i] = samples[2 * i + 1];
-  }
-  std::vector<uint8_t> leftCodes((static_cast<size_t>(frames) + 1) / 2);
-  std::vector<uint8_t> rightCodes(leftCodes.size());
+// Encodes count samples of one channel into codes (two a byte, (count + 1) / 2 bytes): the
+// channel's samples are held[channel], held[channel + stride], ... as far as held reaches,
+// and silence after that. A mono clip is encoded where it lies.
+void EncodeChannel(std::span<const int16_t> held, int stride, int channel, int32_t count,
+                   uint8_t* codes) {
   AdpcmEncoder encoder;
   encoder.Reset();
-  encoder.Encode(left.data(), leftCodes.data(), frames);
-  encoder.Reset();
-  encoder.Encode(right.data(), rightCodes.data(), frames);
-  std::vector<uint8_t> adpcm(adpcmBytes);
+  const auto available = static_cast<int32_t>(std::min<size_t>(
+      size_t(count), (held.size() + size_t(stride - 1 - channel)) / size_t(stride)));
+  int32_t done = 0;
+  if (stride == 1) {
+    // Up to an even count, so that what follows starts on a new byte.
+    done = available == count ? count : available & ~1;
+    encoder.Encode(held.data(), codes, done);
+  }
+  int16_t stage[kStageSamples];
+  while (done < count) {
+    const int32_t n = std::min(kStageSamples, count - done);
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t k = done + i;
+      stage[i] = k < available ? held[size_t(k) * size_t(stride) + size_t(channel)] : int16_t{0};
+    }
+    encoder.Encode(stage, codes + done / 2, n);
+    done += n;
+  }
+}
+
+// The ADPCM data of a clip of one or two channels. Mono: the codes, two a byte, low nibble
+// first. Stereo: byte n holds frame n, the left code in the low nibble and the right one in
+// the high nibble.
+std::vector<uint8_t> EncodeAdpcm(std::span<const int16_t> held, int channels, int32_t frames,
+                                 size_t adpcmBytes) {
+  std::vector<uint8_t> adpcm(adpcmBytes, 0);
+  if (channels == 1) {
+    // One code per sample, two per byte: never more samples than the array has room for.
+    const auto count = static_cast<int32_t>(std::min<size_t>(size_t(frames), adpcmBytes * 2));
+    EncodeChannel(held, 1, 0, count, adpcm.data());
+    return adpcm;
+  }
+  std::vector<uint8_t> left((static_cast<size_t>(frames) + 1) / 2);
+  std::vector<uint8_t> right(left.size());
+  EncodeChannel(held, 2, 0, frames, left.data());
+  EncodeChannel(held, 2, 1, frames, right.data());
   for (size_t n = 0; n < adpcm.size(); ++n) {
     const size_t p = n / 2;
-    adpcm[n] = (n % 2 == 0) ? static_cast<uint8_t>((rightCodes[p] << 4) | (leftCodes[p] & 0x0F))
-                            : static_cast<uint8_t>((rightCodes[p] & 0xF0) | (leftCodes[p] >> 4));
+    adpcm[n] = (n % 2 == 0) ? static_cast<uint8_t>((right[p] << 4) | (left[p] & 0x0F))
+                            : static_cast<uint8_t>((right[p] & 0xF0) | (left[p] >> 4));
   }
   return adpcm;
 }
 
 }  // namespace
 
-int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
-                                 int32_t dstCapacity) {
-  if (samples_.empty() || reserved != 0 || format_.channels == 0) return kBadArgument;
+int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* info,
+                                 std::vector<uint8_t>& out) {
+  if (!clip_ || reserved != 0 || format_.channels == 0) return kBadArgument;
   if (variant < 0 || variant > 2) return kBadArgument;
-  // Never read beyond what is held, whatever the format says.
-  const int32_t frames = static_cast<int32_t>(std::min<size_t>(
-      static_cast<size_t>(std::max(format_.frameCount, 0)), samples_.size() / format_.channels));
+  const int32_t frames = std::max(format_.frameCount, 0);
   const size_t adpcmBytes = (static_cast<size_t>(std::max(format_.byteCount, 0)) + 3) / 4;
-
+  const std::span<const int16_t> held(samples_.data(),
+                                      size_t(HeldFrames()) * size_t(format_.channels));
   std::vector<uint8_t> adpcm;
-  std::vector<uint8_t> out;
   try {
-    if (format_.channels == 2) {
-      adpcm = EncodeStereo(samples_, frames, adpcmBytes);
-    } else {
-      adpcm.assign(adpcmBytes, 0);
-      AdpcmEncoder encoder;
-      encoder.Reset();
-      // One code per sample, two per byte: never more samples than the array has room for.
-      encoder.Encode(samples_.data(), adpcm.data(),
-                     static_cast<int32_t>(std::min<size_t>(frames, adpcmBytes * 2)));
-    }
+    adpcm = EncodeAdpcm(held, format_.channels, frames, adpcmBytes);
   } catch (const std::bad_alloc&) {
     return kFailed;
   }
@@ -84,14 +104,25 @@ int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* i
   } catch (const std::bad_alloc&) {
     return kNoWriter;
   }
+  std::vector<uint8_t> image;
   try {
-    writer->Build(0, info, format_, adpcm, out);
+    writer->Build(info, format_, adpcm, image);
   } catch (const std::bad_alloc&) {
     return kFailed;
   }
-  if (out.size() > static_cast<size_t>(std::max(dstCapacity, 0))) return kNoRoom;
-  if (!out.empty()) std::memcpy(dst, out.data(), out.size());
+  if (image.size() > size_t{INT32_MAX}) return kFailed;
+  out = std::move(image);
   return static_cast<int32_t>(out.size());
+}
+
+int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
+                                 int32_t dstCapacity) {
+  std::vector<uint8_t> image;
+  const int32_t length = EncodeKivra(variant, reserved, info, image);
+  if (length < 0) return length;
+  if (length > dstCapacity) return kNoRoom;
+  if (length > 0) std::memcpy(dst, image.data(), image.size());
+  return length;
 }
 
 }  // namespace pelorin

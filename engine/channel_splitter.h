@@ -29,12 +29,11 @@ class ChannelTap : public SampleSource {
 class ChannelSplitter {
  public:
   explicit ChannelSplitter(SampleSource& source);
-  virtual ~ChannelSplitter() = default;
   ChannelSplitter(const ChannelSplitter&) = delete;
   ChannelSplitter& operator=(const ChannelSplitter&) = delete;
 
   // Up to n samples of channel 0 (left) or 1 (right); the count, or -1.
-  virtual int32_t ReadChannel(int16_t* dst, int32_t channel, int32_t n);
+  int32_t ReadChannel(int16_t* dst, int32_t channel, int32_t n);
 
   ChannelTap& Left() { return left_; }
   ChannelTap& Right() { return right_; }

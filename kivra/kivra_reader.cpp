@@ -1,11 +1,11 @@
 #include "kivra/kivra_reader.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string_view>
 
+#include "audiofile/byte_text.h"
+#include "kivra/chunk_ids.h"
 #include "kivra/crc16.h"
-#include "kivra/kivra_writer.h"
 
 namespace pelorin {
 namespace {
@@ -26,17 +26,16 @@ struct CodeTag {
   size_t codeOffset = 0;
 };
 
-std::string Hex(uint64_t v, int digits) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(v));
-  return text;
-}
-
-std::string Quoted(std::string_view text) {
+// Text that is printable already (see PrintableBytes), in double quotes.
+std::string InQuotes(std::string_view printable) {
   std::string quoted = "\"";
-  quoted += text;
+  quoted += printable;
   quoted += '"';
   return quoted;
+}
+
+bool IsMusicTrack(std::string_view id, char number) {
+  return id.substr(0, 3) == kMusicTrackPrefix && id[3] == number;
 }
 
 class Parser {
@@ -49,12 +48,13 @@ class Parser {
       Problem(0, "a file of " + std::to_string(size) + " bytes is too short for a KIVRA header");
       return;
     }
-    if (!IdIs(0, "MMMD")) {
-      Problem(0, "not a KIVRA file: it starts with " + Quoted(Id(0)) + ", not \"MMMD\"");
+    if (RawId(0) != kFileChunk) {
+      Problem(0, "not a KIVRA file: it starts with " + Quoted(RawId(0)) + ", not " +
+                     Quoted(kFileChunk));
       return;
     }
     const uint32_t length = U32(4);
-    report_.chunks.push_back({"MMMD", 0, length, 0});
+    report_.chunks.push_back({PrintableId(0), 0, length, 0});
     report_.length = {true, length, size - 8};
     if (!report_.length.Ok()) {
       Problem(4, "top-level length " + std::to_string(length) +
@@ -68,16 +68,17 @@ class Parser {
     const size_t sumAt = size - 2;
     report_.checksum = {true, U16(sumAt), Crc16(file_.first(sumAt))};
     if (!report_.checksum.Ok()) {
-      Problem(sumAt, "checksum " + Hex(report_.checksum.stored, 4) + " does not match " +
-                         Hex(report_.checksum.computed, 4) + " computed from the bytes before it");
+      Problem(sumAt, "checksum " + HexNumber(report_.checksum.stored, 4) + " does not match " +
+                         HexNumber(report_.checksum.computed, 4) +
+                         " computed from the bytes before it");
     }
-    Walk({8, sumAt}, "MMMD", 1);
+    Walk({8, sumAt}, kFileChunk, 1);
     Interpret();
   }
 
  private:
   // Reads the chunks that fill range. Children are only looked for in the chunks that hold
-  // them, so the depth stays fixed whatever the file says.
+  // them, so the depth stays fixed whatever the file says. Ids are the file's four bytes.
   void Walk(Range range, std::string_view parent, int depth) {
     size_t pos = range.begin;
     while (pos < range.end) {
@@ -92,9 +93,9 @@ class Parser {
         Problem(pos, "more than " + std::to_string(kMaxEntries) + " chunks");
         return;
       }
-      const std::string id = Id(pos);
+      const std::string_view id = RawId(pos);
       const uint32_t length = U32(pos + 4);
-      report_.chunks.push_back({id, pos, length, depth});
+      report_.chunks.push_back({PrintableId(pos), pos, length, depth});
       if (length > left - 8) {
         Problem(pos, "chunk " + Quoted(id) + " length " + std::to_string(length) +
                          " runs past the end of its parent (ends at " + std::to_string(range.end) +
@@ -107,36 +108,38 @@ class Parser {
     }
   }
 
-  void Visit(const std::string& id, std::string_view parent, size_t at, Range body, int depth) {
+  void Visit(std::string_view id, std::string_view parent, size_t at, Range body, int depth) {
     const Range whole{at, body.end};
-    if (parent == "MMMD") {
-      if (id == "CNTI") Keep(info_, whole, id);
+    const std::string_view kind = id.substr(0, 3);
+    if (parent == kFileChunk) {
+      if (id == kInfoChunk) Keep(info_, whole, id);
       // Sub-chunks are only taken from the first of each kind, so that check-code tags and
       // audio always lie inside the chunk they are checked against.
-      if (id == "OPDA" && Keep(data_, whole, id)) Walk(body, id, depth + 1);
-      if ((id.starts_with("ATR") || id.starts_with("MTR")) && Keep(track_, whole, id)) {
+      if (id == kDataChunk && Keep(data_, whole, id)) Walk(body, id, depth + 1);
+      if ((kind == kAudioTrackChunk.substr(0, 3) || kind == kMusicTrackPrefix) &&
+          Keep(track_, whole, id)) {
         trackId_ = id;
         VisitTrack(id, body, depth);
       }
-    } else if (parent == "OPDA") {
-      if (id == "Dch\\xFF") Keep(dch_, body, id);
-      if (id == "Pro\\x05") Keep(pro_, body, id);
-    } else if (parent.starts_with("ATR")) {
-      if (id == "Atsq") Keep(sequence_, body, id);
-      if (id == "Awa\\x01") Keep(wave_, body, id);
-    } else if (parent.starts_with("MTR")) {
-      if (id == "Mtsq") Keep(sequence_, body, id);
-      if (id == "Mtsp") Walk(body, id, depth + 1);
-    } else if (parent == "Mtsp") {
-      if (id == "Mwa\\x01") Keep(wave_, body, id);
+    } else if (parent == kDataChunk) {
+      if (id == kDataTagsChunk) Keep(dch_, body, id);
+      if (id == kProChunk) Keep(pro_, body, id);
+    } else if (parent.substr(0, 3) == kAudioTrackChunk.substr(0, 3)) {
+      if (id == kAudioSequenceChunk) Keep(sequence_, body, id);
+      if (id == kAudioWaveChunk) Keep(wave_, body, id);
+    } else if (parent.substr(0, 3) == kMusicTrackPrefix) {
+      if (id == kMusicSequenceChunk) Keep(sequence_, body, id);
+      if (id == kStreamChunk) Walk(body, id, depth + 1);
+    } else if (parent == kStreamChunk) {
+      if (id == kMusicWaveChunk) Keep(wave_, body, id);
     }
   }
 
   // The fields before a track's sub-chunks: variant 0 "00 00 [rate code] 02 02", variants 1
   // and 2 twenty bytes.
-  void VisitTrack(const std::string& id, Range body, int depth) {
+  void VisitTrack(std::string_view id, Range body, int depth) {
     size_t header = 20;
-    if (id.starts_with("ATR")) {
+    if (id.substr(0, 3) == kAudioTrackChunk.substr(0, 3)) {
       header = 4;
       if (body.end - body.begin >= 4 && file_[body.begin + 2] != 0x02) {
         header = 6;
@@ -145,7 +148,7 @@ class Parser {
           rateCode_ = code == 0x10 ? 4000 : 8000;
         } else {
           rateCode_ = -1;
-          Problem(body.begin + 2, "unknown rate code " + Hex(code, 2));
+          Problem(body.begin + 2, "unknown rate code " + HexNumber(code, 2));
         }
       }
       if (body.end - body.begin >= header &&
@@ -162,7 +165,7 @@ class Parser {
   }
 
   // Records the first chunk of a kind; a second one is a problem.
-  bool Keep(std::optional<Range>& slot, Range range, const std::string& id) {
+  bool Keep(std::optional<Range>& slot, Range range, std::string_view id) {
     if (slot) {
       Problem(range.begin, "a second " + Quoted(id) + " chunk");
       return false;
@@ -177,11 +180,11 @@ class Parser {
       Missing(8, "no track chunk (\"ATR\\x00\", \"MTR\\x05\" or \"MTR\\x06\")");
       return;
     }
-    if (trackId_ == "ATR\\x00") {
+    if (trackId_ == kAudioTrackChunk) {
       report_.variant = 0;
-    } else if (trackId_ == "MTR\\x05") {
+    } else if (IsMusicTrack(trackId_, kVariant1Track)) {
       report_.variant = 1;
-    } else if (trackId_ == "MTR\\x06") {
+    } else if (IsMusicTrack(trackId_, kVariant2Track)) {
       report_.variant = 2;
     } else {
       Problem(track_->begin, "unknown track chunk " + Quoted(trackId_));
@@ -248,7 +251,7 @@ class Parser {
         ++i;
       }
       if (i == range.end) {
-        Problem(pos, "tag " + Quoted(tag.name) + " has no closing \",\"");
+        Problem(pos, "tag " + InQuotes(tag.name) + " has no closing \",\"");
         return;
       }
       NoteCodeTag(tag.name, pos, pos + 3, i - (pos + 3), "QN21", a0, a2);
@@ -273,7 +276,7 @@ class Parser {
         }
         const size_t length = U16(pos + 2);
         if (length > dch_->end - pos - 4) {
-          Problem(pos, "tag " + Quoted(PrintableBytes(file_.subspan(pos, 2))) + " length " +
+          Problem(pos, "tag " + InQuotes(PrintableBytes(file_.subspan(pos, 2))) + " length " +
                            std::to_string(length) + " runs past the end of its chunk");
           break;
         }
@@ -323,13 +326,13 @@ class Parser {
     const bool wellFormed = length == prefix.size() + 2 &&
                             std::equal(prefix.begin(), prefix.end(), file_.begin() + textOffset);
     if (!wellFormed) {
-      Problem(tagOffset, "tag " + Quoted(name) + " does not hold " + Quoted(prefix) +
+      Problem(tagOffset, "tag " + InQuotes(name) + " does not hold " + InQuotes(prefix) +
                              " and a two-character check code");
       return;
     }
     std::optional<CodeTag>& slot = name == "A0" ? a0 : a2;
     if (slot) {
-      Problem(tagOffset, "a second " + Quoted(name) + " tag");
+      Problem(tagOffset, "a second " + InQuotes(name) + " tag");
       return;
     }
     slot = CodeTag{tagOffset, textOffset + prefix.size()};
@@ -352,7 +355,7 @@ class Parser {
       if (format == 0x20 || format == 0xA0) {
         report_.channels = format == 0x20 ? 1 : 2;
       } else {
-        Problem(begin, "unknown format byte " + Hex(format, 2));
+        Problem(begin, "unknown format byte " + HexNumber(format, 2));
       }
       report_.sampleRate = U16(begin + 1);
       if (report_.sampleRate == 0) Problem(begin + 1, "sampling rate 0");
@@ -374,9 +377,9 @@ class Parser {
       chunk[at - holder.begin] = '0';
       chunk[at - holder.begin + 1] = '0';
     }
-    report_.infoCode = {true, U16(a2->codeOffset), KivraWriter::CheckCode(chunk)};
-    const std::vector<uint8_t> track(file_.begin() + track_->begin, file_.begin() + track_->end);
-    report_.trackCode = {true, U16(a0->codeOffset), KivraWriter::CheckCode(track)};
+    report_.infoCode = {true, U16(a2->codeOffset), CheckCode(chunk)};
+    const auto track = file_.subspan(track_->begin, track_->end - track_->begin);
+    report_.trackCode = {true, U16(a0->codeOffset), CheckCode(track)};
     if (!report_.infoCode.Ok()) CodeProblem(a2->tagOffset, "A2", report_.infoCode);
     if (!report_.trackCode.Ok()) CodeProblem(a0->tagOffset, "A0", report_.trackCode);
   }
@@ -384,16 +387,17 @@ class Parser {
   void CodeProblem(size_t at, std::string_view name, const KivraCheck& check) {
     const auto text = [](uint64_t code) {
       const uint8_t bytes[2] = {static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)};
-      return Quoted(PrintableBytes(bytes));
+      return InQuotes(PrintableBytes(bytes));
     };
-    Problem(at, "check code " + Quoted(name) + " reads " + text(check.stored) + ", computed " +
+    Problem(at, "check code " + InQuotes(name) + " reads " + text(check.stored) + ", computed " +
                     text(check.computed));
   }
 
-  bool IdIs(size_t pos, std::string_view id) const {
-    return std::equal(id.begin(), id.end(), file_.begin() + pos);
+  // The four bytes of the id at pos, as they are and as text.
+  std::string_view RawId(size_t pos) const {
+    return {reinterpret_cast<const char*>(file_.data() + pos), 4};
   }
-  std::string Id(size_t pos) const { return PrintableBytes(file_.subspan(pos, 4)); }
+  std::string PrintableId(size_t pos) const { return PrintableBytes(file_.subspan(pos, 4)); }
   uint16_t U16(size_t pos) const { return static_cast<uint16_t>(file_[pos] << 8 | file_[pos + 1]); }
   uint32_t U32(size_t pos) const { return uint32_t{U16(pos)} << 16 | U16(pos + 2); }
 
@@ -409,8 +413,8 @@ class Parser {
   KivraReport& report_;
   // Whole chunks (header included): info_, data_, track_; bodies: the rest.
   std::optional<Range> info_, data_, track_, dch_, pro_, sequence_, wave_;
-  std::string trackId_;
-  bool cut_ = false;  // a chunk ran past its parent
+  std::string_view trackId_;  // four bytes of the file
+  bool cut_ = false;          // a chunk ran past its parent
   int32_t rateCode_ = 0;
 };
 
@@ -420,20 +424,6 @@ KivraReport ReadKivra(std::span<const uint8_t> file) {
   KivraReport report;
   Parser(file, report).Run();
   return report;
-}
-
-std::string PrintableBytes(std::span<const uint8_t> bytes) {
-  std::string text;
-  for (const uint8_t b : bytes) {
-    if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
-      text += static_cast<char>(b);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", b);
-      text += escape;
-    }
-  }
-  return text;
 }
 
 }  // namespace pelorin

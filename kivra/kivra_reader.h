@@ -11,7 +11,7 @@ namespace pelorin {
 
 // One chunk as found in a KIVRA file, in file order (a parent before its children).
 struct KivraChunk {
-  std::string id;       // printable, see PrintableBytes: "MMMD", "ATR\x00", "MTR\x05"
+  std::string id;       // as text (audiofile/byte_text.h): "MMMD", "ATR\x00", "MTR\x05"
   size_t offset = 0;    // of the identifier, from the start of the file
   uint32_t length = 0;  // as stored: the bytes after the 8-byte header
   int depth = 0;        // 0 for the top-level "MMMD"
@@ -67,9 +67,5 @@ struct KivraReport {
 // Parses an untrusted KIVRA image of any variant. Every read is bounds-checked; damage never
 // stops the reading of what lies before it.
 KivraReport ReadKivra(std::span<const uint8_t> file);
-
-// Bytes as text: printable ASCII as it is, any other byte and '"' and '\' as \xNN, so a chunk
-// identifier like "ATR" + 0x00 reads ATR\x00.
-std::string PrintableBytes(std::span<const uint8_t> bytes);
 
 }  // namespace pelorin

@@ -1,17 +1,8 @@
 #include "kivra/kivra_writer.h"
 
 #include "kivra/byte_array.h"
-#include "kivra/crc16.h"
 
 namespace pelorin {
-
-uint16_t KivraWriter::Crc16(std::span<const uint8_t> bytes) {
-  return ::pelorin::Crc16(bytes);
-}
-
-uint16_t KivraWriter::CheckCode(std::span<const uint8_t> chunk) {
-  return ::pelorin::CheckCode(chunk);
-}
 
 int32_t KivraWriter::MsToTicks(int32_t ms, int32_t code) {
   int64_t tick;
@@ -36,8 +27,8 @@ int32_t KivraWriter::MsToTicks(int32_t ms, int32_t code) {
   return static_cast<int32_t>((int64_t{ms} + tick - 1) / tick);
 }
 
-void KivraWriter::BeginChunk(std::vector<uint8_t>& chunk, const char (&id)[5]) {
-  AppendBytes(chunk, id, 4);
+void KivraWriter::BeginChunk(std::vector<uint8_t>& chunk, ChunkId id) {
+  AppendBytes(chunk, id);
   AppendU32BE(chunk, 0);
 }
 
@@ -51,11 +42,11 @@ void KivraWriter::AssembleFile(std::vector<uint8_t>& out,
   size_t total = 8 + 2;
   for (const auto* chunk : chunks) total += chunk->size();
   out.reserve(start + total);
-  BeginChunk(out, "MMMD");
+  BeginChunk(out, kFileChunk);
   for (const auto* chunk : chunks) out.insert(out.end(), chunk->begin(), chunk->end());
   const size_t length = out.size() - start;  // L
   PatchU32BE(out, start + 4, static_cast<uint32_t>(length - 6));
-  AppendU16BE(out, ::pelorin::Crc16(out.data() + start, length));
+  AppendU16BE(out, Crc16(out.data() + start, length));
 }
 
 }  // namespace pelorin

@@ -18,9 +18,9 @@ constexpr TagField kTags[] = {{"VN", 0}, {"CN", 1}, {"CA", 2}, {"ST", 3},  {"AN"
 constexpr uint8_t kComma = 0x2C;
 constexpr uint8_t kBackslash = 0x5C;
 
-// Text codes 0, 1 and 2: the bytes as they are, "," and "\" escaped with "\". The original
-// asks the runtime whether a byte leads a double-byte character (then the pair is copied
-// unescaped); in the default locale it never does, so every byte is handled singly here.
+// Text codes 0, 1 and 2: the bytes as they are, "," and "\" escaped with "\". Bytes are taken
+// one at a time, never as the pair of a double-byte character, so every "," and "\" byte is
+// escaped, also the second byte of a CP932 character.
 void AppendRawText(std::vector<uint8_t>& out, const uint8_t* text, size_t length) {
   for (size_t i = 0; i < length; ++i) {
     if (text[i] == kComma || text[i] == kBackslash) out.push_back(kBackslash);
@@ -28,9 +28,9 @@ void AppendRawText(std::vector<uint8_t>& out, const uint8_t* text, size_t length
   }
 }
 
-// Text code 0x23: each byte read as the Latin-1 character of the same value (the default
-// locale's multibyte-to-wide conversion), written as UTF-8 within a budget of 256 bytes; the
-// escapes are not counted. The first character that does not fit ends the text.
+// Text code 0x23: each byte is the Latin-1 character of the same value, written as UTF-8
+// within a budget of 256 bytes; the escapes are not counted. The first character that does
+// not fit ends the text.
 void AppendUtf8Text(std::vector<uint8_t>& out, const uint8_t* text, size_t length) {
   size_t w = 0;
   for (size_t i = 0; i < length; ++i) {
@@ -43,25 +43,19 @@ void AppendUtf8Text(std::vector<uint8_t>& out, const uint8_t* text, size_t lengt
       }
       out.push_back(static_cast<uint8_t>(c));
       w += 1;
-    } else if (c <= 0x7FF) {
+    } else {  // 0x80 to 0xFF: two bytes
       if (w + 2 > KivraWriterV0::kTagBudget) return;
       out.push_back(static_cast<uint8_t>(0xC0 | (c >> 6)));
       out.push_back(static_cast<uint8_t>(0x80 | (c & 0x3F)));
       w += 2;
-    } else {  // 0x800 to 0xFFFF: unreachable from single bytes, kept for the rule's sake
-      if (w + 3 > KivraWriterV0::kTagBudget) return;
-      out.push_back(static_cast<uint8_t>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<uint8_t>(0x80 | (c & 0x3F)));
-      w += 3;
     }
   }
 }
 
 }  // namespace
 
-int32_t KivraWriterV0::Build(int32_t /*reserved*/, const ContentInfo* info, const PcmFormat& format,
-                             std::vector<uint8_t>& adpcm, std::vector<uint8_t>& out) {
+void KivraWriterV0::Build(const ContentInfo* info, const PcmFormat& format,
+                          std::vector<uint8_t>& adpcm, std::vector<uint8_t>& out) {
   static const ContentInfo kNoInfo{};
   std::vector<uint8_t> infoChunk;
   size_t p0 = 0;
@@ -72,7 +66,6 @@ int32_t KivraWriterV0::Build(int32_t /*reserved*/, const ContentInfo* info, cons
   BuildTrackChunk(kTick4Ms, format, adpcm, track);
   PatchU16BE(infoChunk, p0, CheckCode(track));
   AssembleFile(out, {&infoChunk, &track});
-  return 0;
 }
 
 void KivraWriterV0::AppendTag(std::vector<uint8_t>& out, const char (&name)[3], const char* text,
@@ -113,7 +106,7 @@ int32_t KivraWriterV0::PlayingMs(const PcmFormat& format) {
 
 void KivraWriterV0::BuildInfoChunk(const ContentInfo& info, std::vector<uint8_t>& chunk, size_t& p0,
                                    size_t& p2) {
-  BeginChunk(chunk, "CNTI");
+  BeginChunk(chunk, kInfoChunk);
   const uint8_t header[] = {0x00, 0x01, info.textCode, static_cast<uint8_t>(info.flags & 0x03),
                             0x00};
   AppendBytes(chunk, header, sizeof header);
@@ -130,7 +123,7 @@ void KivraWriterV0::BuildInfoChunk(const ContentInfo& info, std::vector<uint8_t>
 
 void KivraWriterV0::BuildTrackChunk(int32_t code, const PcmFormat& format,
                                     std::vector<uint8_t>& adpcm, std::vector<uint8_t>& chunk) {
-  BeginChunk(chunk, "ATR\0");
+  BeginChunk(chunk, kAudioTrackChunk);
   AppendU16BE(chunk, 0x0000);
   if (format.sampleRate == 4000) AppendU16BE(chunk, 0x1000);
   if (format.sampleRate == 8000) AppendU16BE(chunk, 0x1100);
@@ -157,7 +150,7 @@ void KivraWriterV0::BuildTrackChunk(int32_t code, const PcmFormat& format,
 }
 
 void KivraWriterV0::BuildSeekChunk(uint32_t start, uint32_t stop, std::vector<uint8_t>& chunk) {
-  AppendBytes(chunk, "AspI", 4);
+  AppendBytes(chunk, kSeekChunk);
   AppendU32BE(chunk, 16);  // the body always has 16 bytes: not patched
   AppendBytes(chunk, "st:", 3);
   AppendU32BE(chunk, start);
@@ -168,7 +161,7 @@ void KivraWriterV0::BuildSeekChunk(uint32_t start, uint32_t stop, std::vector<ui
 }
 
 void KivraWriterV0::BuildSequenceChunk(int32_t ticks, std::vector<uint8_t>& chunk) {
-  BeginChunk(chunk, "Atsq");
+  BeginChunk(chunk, kAudioSequenceChunk);
   const uint8_t head[] = {0x01, 0x00, 0x37, 0x7F, 0x01, 0x01};
   AppendBytes(chunk, head, sizeof head);
   AppendShortNumber(chunk, ticks);
@@ -179,7 +172,7 @@ void KivraWriterV0::BuildSequenceChunk(int32_t ticks, std::vector<uint8_t>& chun
 }
 
 void KivraWriterV0::BuildWaveChunk(const std::vector<uint8_t>& adpcm, std::vector<uint8_t>& chunk) {
-  AppendBytes(chunk, "Awa\x01", 4);
+  AppendBytes(chunk, kAudioWaveChunk);
   AppendU32BE(chunk, static_cast<uint32_t>(adpcm.size()));
   chunk.insert(chunk.end(), adpcm.begin(), adpcm.end());
 }

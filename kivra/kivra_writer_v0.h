@@ -17,8 +17,8 @@ class KivraWriterV0 : public KivraWriter {
   static constexpr int64_t kCapMs = 66040;
   static constexpr size_t kTagBudget = 256;  // UTF-8 bytes of one tag's text (code 0x23)
 
-  int32_t Build(int32_t reserved, const ContentInfo* info, const PcmFormat& format,
-                std::vector<uint8_t>& adpcm, std::vector<uint8_t>& out) override;
+  void Build(const ContentInfo* info, const PcmFormat& format, std::vector<uint8_t>& adpcm,
+             std::vector<uint8_t>& out) override;
 
   // Appends "NM:text," for a non-empty text, nothing for an empty one. text is one field of
   // capacity bytes: the text ends at its first 0 or at the end of the field.

@@ -15,35 +15,30 @@ class KivraWriterV1 : public KivraWriter {
  public:
   KivraWriterV1() = default;
 
-  // Does not read info; leaves adpcm unchanged. The result of BuildDataChunk, 0.
-  int32_t Build(int32_t reserved, const ContentInfo* info, const PcmFormat& format,
-                std::vector<uint8_t>& adpcm, std::vector<uint8_t>& out) override;
+  // Does not read info; leaves adpcm unchanged.
+  void Build(const ContentInfo* info, const PcmFormat& format, std::vector<uint8_t>& adpcm,
+             std::vector<uint8_t>& out) override;
 
-  uint8_t ContentClass() const { return contentClass_; }
-  uint8_t TrackNumber() const { return trackNumber_; }
-  int32_t TickCount() const { return tickCount_; }
-
-  // (frameCount x 1000) / sampleRate, truncating, in 64 bits: the same value as the original
-  // 32-bit product wherever that did not overflow (clips up to about 268 s at 8000 Hz), and
-  // the true value beyond. Never more than INT32_MAX for any frameCount at 1000 Hz or more;
-  // for lower rates (never produced) it saturates at INT32_MAX. A negative result or a rate
-  // of 0 (never produced) gives 0.
+  // (frameCount x 1000) / sampleRate, truncating, in 64 bits, so that no clip overflows the
+  // product. Never more than INT32_MAX for any frameCount at 1000 Hz or more; for lower rates
+  // (never produced) it saturates at INT32_MAX. A negative result or a rate of 0 (never
+  // produced) gives 0.
   static int32_t PlayingMs(const PcmFormat& format);
 
  protected:
-  // Slots 2, 3 and 4, run in the order info, track, data; each builds its chunk into a new
-  // array and returns 0. BuildDataChunk reports the positions of the track check ("A0") and
-  // info check ("A2") placeholders; BuildTrackChunk sets tickCount_.
-  virtual int32_t BuildInfoChunk(std::vector<uint8_t>& chunk);
-  virtual int32_t BuildDataChunk(std::vector<uint8_t>& chunk, size_t& p0, size_t& p2);
-  virtual int32_t BuildTrackChunk(int32_t code, const PcmFormat& format,
-                                  const std::vector<uint8_t>& adpcm, std::vector<uint8_t>& chunk);
+  // The data chunk, with the positions of the track check ("A0") and info check ("A2")
+  // placeholders; variant 2 adds to it.
+  virtual void BuildDataChunk(std::vector<uint8_t>& chunk, size_t& p0, size_t& p2);
 
   uint8_t contentClass_ = 0x32;  // '2'
-  uint8_t trackNumber_ = 5;
-  int32_t tickCount_ = -1;  // N, once BuildTrackChunk has run
+  uint8_t trackNumber_ = kVariant1Track;
+  int32_t tickCount_ = -1;  // N, once the track chunk is built
 
  private:
+  static void BuildInfoChunk(uint8_t contentClass, std::vector<uint8_t>& chunk);
+  // Sets tickCount_.
+  void BuildTrackChunk(const PcmFormat& format, const std::vector<uint8_t>& adpcm,
+                       std::vector<uint8_t>& chunk);
   static void BuildSetupChunk(std::vector<uint8_t>& chunk);
   static void BuildSequenceChunk(int32_t ticks, std::vector<uint8_t>& chunk);
   static void BuildStreamChunk(const std::vector<uint8_t>& adpcm, const PcmFormat& format,

@@ -15,7 +15,7 @@ class KivraWriterV2 : public KivraWriterV1 {
   KivraWriterV2();
 
  protected:
-  int32_t BuildDataChunk(std::vector<uint8_t>& chunk, size_t& p0, size_t& p2) override;
+  void BuildDataChunk(std::vector<uint8_t>& chunk, size_t& p0, size_t& p2) override;
 
  private:
   void BuildProChunk(std::vector<uint8_t>& chunk) const;

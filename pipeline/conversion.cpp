@@ -1,44 +1,18 @@
 #include "pipeline/conversion.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <new>
 #include <vector>
 
 #include "kivra/content_info.h"
+#include "kivra/kivra_writer_v0.h"
 #include "pipeline/file_system.h"
-#include "pipeline/source_probe.h"
+#include "pipeline/input_file.h"
 
 namespace pelorin {
 namespace {
-
-constexpr int32_t kTaps = 256;
-// Variant 0 files keep at most 66.04 s of sound. Of a longer clip only this much is
-// converted: the kept part plus more than the filter reaches beyond it, and still long
-// enough that the file's play time is capped exactly as for the whole clip.
-constexpr int32_t kKeptSecondsOfLongClips = 67;
-// Room for everything in a file besides its ADPCM bytes (tags with every character escaped).
-constexpr int64_t kHeaderRoom = 64 * 1024;
-
-// The file's own value behind a refusal, so users see what was rejected.
-std::string RefusalDetail(int32_t code, const SourceFormat& file) {
-  switch (code) {
-    case kBadRate:
-      return std::to_string(file.sampleRate) + " Hz";
-    case kBadBits:
-      return std::to_string(file.bitsPerSample) + " bits";
-    case kBadChannels:
-      return std::to_string(file.channels) + " channels";
-    case kTooShort:
-      return std::to_string(file.frameCount) + " frames at " + std::to_string(file.sampleRate) +
-             " Hz";
-    default:
-      return "";
-  }
-}
 
 void CopyText(char (&field)[ContentInfo::kTextSize], const std::string& text) {
   const size_t n = std::min(text.size(), size_t{ContentInfo::kTextSize - 1});
@@ -61,11 +35,10 @@ ConversionOutcome Conversion::Open(const std::string& path) {
     outcome.messageId = kStrCannotOpen;
     return outcome;
   }
-  const auto length = static_cast<int32_t>(image->size());
-  fileFormat_ = ProbeSourceFormat(*kind, image->data(), length);
-  outcome.code = engine_.Load(*kind == InputKind::kAiff ? 1 : 0, image->data(), length);
+  outcome.code = engine_.Load(*kind == InputKind::kAiff ? 1 : 0, image->data(),
+                              static_cast<int32_t>(image->size()));
   outcome.messageId = LoadResultMessage(outcome.code);
-  outcome.detail = RefusalDetail(outcome.code, fileFormat_);
+  outcome.refusal = engine_.LoadRefusal();
   return outcome;
 }
 
@@ -79,13 +52,17 @@ std::string Conversion::DefaultOutputPath() const {
   return (std::filesystem::path(path_).parent_path() / (BaseName() + ".mmf")).string();
 }
 
+SettingsChoice Conversion::Settings(const UserChoices& choices, Language language) const {
+  return MakeSettings(choices, InputRate(), BaseName(), language);
+}
+
 ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
                                      const std::string& outputPath,
                                      const FreeSpaceQuery& freeSpace) {
   ConversionOutcome outcome;
-  engine_.TrimFrames(FramesWorthConverting(engine_.Format(), settings.variant));
+  engine_.TrimFrames(FramesWorthConverting(engine_.Format(), settings.variant, kConversionTaps));
   engine_.MixDown(0);
-  outcome.code = engine_.ConvertRate(settings.targetRate, kTaps);
+  outcome.code = engine_.ConvertRate(settings.targetRate, kConversionTaps);
   if (outcome.code < 0) {
     outcome.failedStep = "rate conversion";
     return outcome;
@@ -98,24 +75,13 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
   CopyText(info.text[ContentInfo::kCopyright], settings.copyright);
   if (settings.date.size() == 8) CopyText(info.text[ContentInfo::kDate], settings.date);
 
-  // A capacity that always holds the image, however short the input was.
-  const int64_t adpcmBytes = (int64_t{engine_.Format().byteCount} + 3) / 4;
-  const auto capacity =
-      static_cast<int32_t>(std::min<int64_t>(adpcmBytes + kHeaderRoom, INT32_MAX));
   std::vector<uint8_t> image;
-  try {
-    image.resize(static_cast<size_t>(capacity));
-  } catch (const std::bad_alloc&) {
-    outcome.failedStep = "encoding";
-    outcome.code = kFailed;
-    return outcome;
-  }
-  outcome.code = engine_.EncodeKivra(settings.variant, 0, &info, image.data(), capacity);
+  outcome.code = engine_.EncodeKivra(settings.variant, 0, &info, image);
   if (outcome.code < 0) {
     outcome.failedStep = "encoding";
     return outcome;
   }
-  image.resize(static_cast<size_t>(outcome.code));
+  engine_.Release();  // the samples are in the image now
 
   std::filesystem::path folder = std::filesystem::path(outputPath).parent_path();
   if (folder.empty()) folder = ".";
@@ -140,18 +106,14 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
   return outcome;
 }
 
-int32_t FramesWorthConverting(const PcmFormat& format, int variant) {
+int32_t FramesWorthConverting(const PcmFormat& format, int variant, int32_t taps) {
   if (variant != 0) return format.frameCount;
-  const int64_t kept = int64_t{kKeptSecondsOfLongClips} * format.sampleRate;
-  return static_cast<int32_t>(std::min<int64_t>(format.frameCount, kept));
-}
-
-int32_t DefaultTargetRate(int32_t inputRate) {
-  return inputRate >= 8000 ? 8000 : 4000;
-}
-
-bool EightKilohertzAvailable(int32_t inputRate) {
-  return inputRate >= 8000;
+  // The frames of the play time the file keeps, one tick more so that the converted clip is
+  // still longer than that and its play time is capped as the whole clip's is, and the
+  // filter's reach beyond them.
+  const int64_t keptMs = KivraWriterV0::kCapMs + 4;
+  const int64_t kept = (keptMs * format.sampleRate + 999) / 1000 + taps;
+  return static_cast<int32_t>(std::clamp<int64_t>(kept, 0, format.frameCount));
 }
 
 std::string FileSizeMessage(int32_t bytes, Language language) {

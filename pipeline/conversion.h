@@ -2,27 +2,15 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <string>
 
+#include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
 #include "engine/audio_engine.h"
-#include "pipeline/input_file.h"
+#include "pipeline/conversion_settings.h"
 #include "pipeline/string_table.h"
 
 namespace pelorin {
-
-// The choices the settings window (or the command line) makes for one conversion.
-struct ConversionSettings {
-  int32_t targetRate = 8000;  // 4000 or 8000
-  bool save = true;           // the receiving device may save the sound
-  bool trans = true;          // ... and may pass it on
-  std::string title;          // already in the file's text encoding, at most 256 bytes
-  std::string copyright;      // likewise
-  std::string date;           // "YYYYMMDD", or empty for no date
-  int variant = 0;            // file variant 0, 1 or 2
-};
 
 // How a conversion ended. messageId is a string-table id (0 when there is none); a failed
 // rate conversion or encoding has no text of its own and is reported by failedStep.
@@ -31,7 +19,8 @@ struct ConversionOutcome {
   const char* failedStep = nullptr;  // "rate conversion" or "encoding", for silent ends
   int32_t code = 0;                  // the engine's result behind the outcome
   int32_t fileBytes = 0;             // length of the written file
-  std::string detail;  // the rejected value, or the system's reason a file operation failed
+  Refusal refusal;                   // why the input was refused, when it was
+  std::string detail;                // why a file operation failed, in the system's words
   bool Succeeded() const { return messageId == 0 && failedStep == nullptr; }
 };
 
@@ -39,18 +28,21 @@ struct ConversionOutcome {
 // with the user's settings. The window and the command line share it.
 class Conversion {
  public:
-  // Checks the name, reads the file whole and loads it. The outcome's messageId is 0 when it
-  // loaded; a Load failure without a text of its own is reported as an unsupported format.
+  // Checks the name, reads the file whole and loads it, parsing it once. The outcome's
+  // messageId is 0 when it loaded; a Load failure without a text of its own is reported as an
+  // unsupported format.
   ConversionOutcome Open(const std::string& path);
 
   int32_t InputRate() const { return engine_.Format().sampleRate; }
   const PcmFormat& InputFormat() const { return engine_.Format(); }
   // The header as the file states it (its own bit depth, say), once the file was read.
-  const SourceFormat& FileFormat() const { return fileFormat_; }
+  const SourceFormat& FileFormat() const { return engine_.FileFormat(); }
   // The input's file name without folder and extension: the preset title.
   std::string BaseName() const;
   // Where the file goes unless told otherwise: beside the input, its base name + ".mmf".
   std::string DefaultOutputPath() const;
+  // The user's choices as settings for this input (see MakeSettings).
+  SettingsChoice Settings(const UserChoices& choices, Language language) const;
 
   // The free bytes of the file system holding a folder, or a negative number when unknown.
   using FreeSpaceQuery = std::function<double(const std::string& folder)>;
@@ -62,18 +54,16 @@ class Conversion {
 
  private:
   std::string path_;
-  SourceFormat fileFormat_;
   AudioEngine engine_;
 };
 
 // How many leading frames of a clip a conversion to the variant needs: a variant 0 file keeps
 // at most 66.04 s, so of a longer clip only the part that reaches the file is converted (with
-// margin for the filter's reach); the file is the same as from the whole clip.
-int32_t FramesWorthConverting(const PcmFormat& format, int variant);
+// the filter's reach beyond it); the file is the same as from the whole clip.
+int32_t FramesWorthConverting(const PcmFormat& format, int variant, int32_t taps);
 
-// The rate the settings window preselects for an input rate, and whether 8 kHz can be chosen.
-int32_t DefaultTargetRate(int32_t inputRate);
-bool EightKilohertzAvailable(int32_t inputRate);
+// The filter length every conversion uses.
+inline constexpr int32_t kConversionTaps = 256;
 
 // The completed message: "KIVRA File Size : " (in the language) + n / 1024 as "%.2f" + "KB".
 std::string FileSizeMessage(int32_t bytes, Language language);

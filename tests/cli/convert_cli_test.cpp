@@ -97,7 +97,9 @@ TEST_F(ConvertCli, RefusalsNameTheFileAndTheReason) {
   ASSERT_EQ(err.size(), 3u) << r.err;
   EXPECT_EQ(err[0], "pelorin-cli: notes.txt: Extension is not .wav/.aif");
   EXPECT_EQ(err[1], "pelorin-cli: missing.wav: Cannot open WAV/AIFF file");
-  EXPECT_EQ(err[2], "pelorin-cli: slow.wav: Sampling Frequency not supported (3999 Hz)");
+  EXPECT_EQ(err[2],
+            "pelorin-cli: slow.wav: Sampling Frequency not supported (offset 24: 3999 Hz; 4000 "
+            "to 48000 Hz are supported)");
   EXPECT_EQ(r.out, "ok.wav -> ok.mmf: KIVRA File Size : 2.08KB\n");
 
   // 8 kHz is not available below 8000 Hz; 4 kHz is the default there.

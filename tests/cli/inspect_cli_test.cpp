@@ -59,11 +59,16 @@ TEST_F(InspectCliMix, JsonGivesOneLinePerFileInOrder) {
       "{\"file\": \"notes.mmf\", \"result\": \"badext\"}",
       "{\"file\": \"missing.wav\", \"result\": \"unreadable\"}",
       "{\"file\": \"folder.AIF\", \"result\": \"unreadable\"}",
-      "{\"file\": \"text.wav\", \"result\": -997}",
-      "{\"file\": \"low.wav\", \"result\": -996}",
-      "{\"file\": \"deep.aif\", \"result\": -995}",
-      "{\"file\": \"wide.aif\", \"result\": -994}",
-      "{\"file\": \"short.wav\", \"result\": -993}",
+      "{\"file\": \"text.wav\", \"result\": -997, \"category\": \"container\", \"offset\": 0, "
+      "\"reason\": \"not a WAV file: no \\\"RIFF\\\" chunk\"}",
+      "{\"file\": \"low.wav\", \"result\": -996, \"category\": \"rate\", \"offset\": 24, "
+      "\"reason\": \"3999 Hz; 4000 to 48000 Hz are supported\"}",
+      "{\"file\": \"deep.aif\", \"result\": -995, \"category\": \"encoding\", \"offset\": 60, "
+      "\"reason\": \"24 bits per sample; 8 or 16 are supported\"}",
+      "{\"file\": \"wide.aif\", \"result\": -994, \"category\": \"channels\", \"offset\": 54, "
+      "\"reason\": \"3 channels; 1 or 2 are supported\"}",
+      "{\"file\": \"short.wav\", \"result\": -993, \"category\": \"duration\", \"offset\": 40, "
+      "\"reason\": \"160 frames at 8000 Hz play 20 ms; more than 20 ms are needed\"}",
       "{\"file\": \"good16.aif\", \"result\": 0, \"channels\": 2, \"bitsPerSample\": 16, "
       "\"blockAlign\": 4, \"sampleRate\": 22050, \"byteCount\": 8820, \"frameCount\": 2205}"};
   EXPECT_EQ(Lines(r.out), expected);

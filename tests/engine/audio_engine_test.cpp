@@ -6,6 +6,7 @@
 #include "audiofile/memory_stream.h"
 #include "audiofile/wav_reader.h"
 #include "engine/audio_engine.h"
+#include "kivra/content_info.h"
 #include "support/image_builder.h"
 
 namespace pelorin {
@@ -90,29 +91,55 @@ TEST(AudioEngineLoad, SoundsTooLargeFor32BitCountsAreRefused) {
   EXPECT_EQ(engine.Load(1, image.data(), int32_t(image.size())), kBadFormat);
 }
 
-TEST(AudioEngineLoad, MissingFramesBecomeBoundedSilence) {
-  // The header declares 10 minutes of 16-bit mono at 8000 Hz; the image holds 4 samples.
-  const uint32_t frames = 8000 * 600;
+// An AIFF image with a FORM and SSND sized for `frames` stereo 16-bit frames at 8000 Hz that
+// holds only `sound`.
+Bytes CutStereoAiff(uint32_t frames, const Bytes& sound) {
   Bytes form;
   PutTag(form, "AIFF");
-  Append(form, ChunkBE("COMM", CommBody(1, frames, 16, Extended80(8000))));
-  Append(form, ChunkBE("SSND", SsndBody(Pcm16BE({5, 6, 7, 8}))));
-  Bytes image = ChunkBE("FORM", form);
-  const uint32_t ssndSize = 8 + frames * 2;
-  const size_t ssndAt = image.size() - 8 - 8 - 8;
-  for (int i = 0; i < 4; ++i) image[ssndAt + 4 + i] = uint8_t(ssndSize >> (24 - 8 * i));
-  const uint32_t formSize = uint32_t(image.size()) - 8 + frames * 2;
-  for (int i = 0; i < 4; ++i) image[4 + i] = uint8_t(formSize >> (24 - 8 * i));
+  Append(form, ChunkBE("COMM", CommBody(2, frames, 16, Extended80(8000))));
+  Append(form, ChunkBE("SSND", SsndBody(sound), 8 + int64_t{frames} * 4));
+  return ChunkBE("FORM", form, int64_t(form.size()) - int64_t(sound.size()) + int64_t{frames} * 4);
+}
 
-  AudioEngine engine;
-  ASSERT_EQ(engine.Load(1, image.data(), int32_t(image.size())), kOk);
-  const int32_t held = 4 + AudioEngine::kMaxMissingSeconds * 8000;
-  EXPECT_EQ(engine.Format().frameCount, held);
-  EXPECT_EQ(engine.Format().byteCount, 2 * held);
-  ASSERT_EQ(engine.Samples().size(), size_t(held));
-  EXPECT_EQ(engine.Samples()[3], 8);
-  EXPECT_EQ(engine.Samples()[4], 0);
-  EXPECT_EQ(engine.Samples().back(), 0);
+// A file that declares more frames than it holds is the whole declared clip, its missing
+// frames silence that is never stored: every step gives what it gives for the same clip with
+// the silence written out.
+TEST(AudioEngineLoad, MissingFramesAreSilenceThatTakesNoMemory) {
+  const uint32_t frames = 8000 * 20;
+  Bytes sound;
+  uint32_t noise = 7;
+  for (int i = 0; i < 2 * 1001; ++i) {
+    noise = noise * 1664525u + 1013904223u;
+    PutU16BE(sound, uint16_t(noise >> 16));
+  }
+  sound.resize(sound.size() - 2);  // the last frame has its left sample only
+  Bytes whole = sound;
+  whole.resize(size_t{frames} * 4, 0);
+
+  ContentInfo info;
+  info.textCode = 2;
+  Bytes files[2];
+  for (int cut = 0; cut < 2; ++cut) {
+    SCOPED_TRACE(cut ? "cut" : "whole");
+    const Bytes image = CutStereoAiff(frames, cut ? sound : whole);
+    AudioEngine engine;
+    ASSERT_EQ(engine.Load(1, image.data(), int32_t(image.size())), kOk);
+    EXPECT_EQ(engine.Format().frameCount, int32_t(frames));
+    EXPECT_EQ(engine.Format().byteCount, int32_t(frames * 4));
+    if (cut) {
+      ASSERT_EQ(engine.Samples().size(), 2u * 1001);
+      EXPECT_EQ(engine.Samples()[2000], int16_t(sound[4000] << 8 | sound[4001]));
+      EXPECT_EQ(engine.Samples()[2001], 0);
+    }
+    ASSERT_EQ(engine.MixDown(0), kOk);
+    ASSERT_EQ(engine.ConvertRate(4000, 256), kOk);
+    EXPECT_EQ(engine.Format().frameCount, int32_t(frames / 2));
+    if (cut) {
+      EXPECT_LT(engine.Samples().size(), 1000u);
+    }
+    ASSERT_GT(engine.EncodeKivra(1, 0, &info, files[cut]), 40000);
+  }
+  EXPECT_EQ(files[0], files[1]);
 }
 
 TEST(AudioEngineMixDown, AveragesOrPicksAChannel) {

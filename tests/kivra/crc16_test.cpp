@@ -22,7 +22,6 @@ TEST(Crc16, CheckValues) {
   EXPECT_EQ(Crc16(Bytes{}), 0x0000);
   EXPECT_EQ(Crc16(Of("123456789")), 0xD64E);
   EXPECT_EQ(Crc16(Of("abc")), 0xAEB5);
-  EXPECT_EQ(KivraWriter::Crc16(Of("123456789")), 0xD64E);
   Bytes all;
   for (int i = 0; i < 1000; ++i) all.push_back(uint8_t(i * 7 + (i >> 3)));
   for (size_t n : {1, 2, 255, 1000}) {
@@ -36,7 +35,7 @@ TEST(Crc16, CheckCodeIsTwoUpperCaseHexDigitsOfTheMaskedCrc) {
     const Bytes chunk(size_t(i % 17), uint8_t(i));
     char ref[2];
     test::ReferenceCode(chunk, 0, chunk.size(), ref);
-    const uint16_t code = KivraWriter::CheckCode(chunk);
+    const uint16_t code = CheckCode(chunk);
     EXPECT_EQ(code >> 8, ref[0]);
     EXPECT_EQ(code & 0xFF, ref[1]);
   }
@@ -68,21 +67,22 @@ TEST(MsToTicks, Table) {
 
 TEST(ByteArray, AppendAndPatch) {
   Bytes a;
-  EXPECT_EQ(AppendBytes(a, nullptr, 3), -1);
-  EXPECT_EQ(AppendBytes(a, "x", 0), -1);
+  AppendBytes(a, nullptr, 3);
+  AppendBytes(a, "x", 0);
   EXPECT_TRUE(a.empty());
-  EXPECT_EQ(AppendBytes(a, "ab", 2), 0);
-  EXPECT_EQ(AppendU16BE(a, 0x1234), 0);
-  EXPECT_EQ(AppendU32BE(a, 0xA1B2C3D4), 0);
+  AppendBytes(a, "ab", 2);
+  AppendU16BE(a, 0x1234);
+  AppendU32BE(a, 0xA1B2C3D4);
   EXPECT_EQ(a, (Bytes{'a', 'b', 0x12, 0x34, 0xA1, 0xB2, 0xC3, 0xD4}));
-  EXPECT_EQ(PatchU32BE(a, 4, 0x01020304), 0);
-  EXPECT_EQ(PatchU16BE(a, 0, 0xFFEE), 0);
+  PatchU32BE(a, 4, 0x01020304);
+  PatchU16BE(a, 0, 0xFFEE);
   EXPECT_EQ(a, (Bytes{0xFF, 0xEE, 0x12, 0x34, 0x01, 0x02, 0x03, 0x04}));
+  // A patch that would reach outside the array, however far, changes nothing.
   const Bytes before = a;
-  EXPECT_EQ(PatchU32BE(a, 5, 0), -1);
-  EXPECT_EQ(PatchU16BE(a, 7, 0), -1);
-  EXPECT_EQ(PatchU16BE(a, SIZE_MAX, 0), -1);
-  EXPECT_EQ(PatchU32BE(a, SIZE_MAX - 1, 0), -1);
+  PatchU32BE(a, 5, 0);
+  PatchU16BE(a, 7, 0);
+  PatchU16BE(a, SIZE_MAX, 0);
+  PatchU32BE(a, SIZE_MAX - 1, 0);
   EXPECT_EQ(a, before);
 }
 
@@ -101,7 +101,7 @@ TEST(ByteArray, AppendVarLen) {
                {0xFFFFFFFF, {0x8F, 0xFF, 0xFF, 0xFF, 0x7F}}};
   for (const Case& c : cases) {
     Bytes a{0xAA};
-    EXPECT_EQ(AppendVarLen(a, c.v), int32_t(c.bytes.size())) << c.v;
+    AppendVarLen(a, c.v);
     EXPECT_EQ(Bytes(a.begin() + 1, a.end()), c.bytes) << c.v;
   }
 }

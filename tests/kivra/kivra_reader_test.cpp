@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audiofile/byte_text.h"
 #include "kivra/crc16.h"
 #include "kivra/kivra_writer_v0.h"
 #include "kivra/kivra_writer_v1.h"
@@ -37,9 +38,9 @@ Bytes Adpcm(int channels, int frames) {
 
 Bytes Build(int variant, const PcmFormat& format, Bytes adpcm, const ContentInfo* info = nullptr) {
   Bytes out;
-  if (variant == 0) KivraWriterV0().Build(0, info, format, adpcm, out);
-  if (variant == 1) KivraWriterV1().Build(0, info, format, adpcm, out);
-  if (variant == 2) KivraWriterV2().Build(0, info, format, adpcm, out);
+  if (variant == 0) KivraWriterV0().Build(info, format, adpcm, out);
+  if (variant == 1) KivraWriterV1().Build(info, format, adpcm, out);
+  if (variant == 2) KivraWriterV2().Build(info, format, adpcm, out);
   return out;
 }
 
@@ -171,8 +172,8 @@ TEST(KivraReader, HandBuiltVariant0File) {
     file[at] = uint8_t(code >> 8);
     file[at + 1] = uint8_t(code);
   };
-  patch(43, KivraWriter::CheckCode(Bytes(file.begin() + 8, file.begin() + 46)));
-  patch(33, KivraWriter::CheckCode(Bytes(file.begin() + 46, file.begin() + 115)));
+  patch(43, CheckCode(Bytes(file.begin() + 8, file.begin() + 46)));
+  patch(33, CheckCode(Bytes(file.begin() + 46, file.begin() + 115)));
   Reseal(file);
   const KivraReport r = ReadKivra(file);
   EXPECT_TRUE(r.Sound()) << Problems(r);

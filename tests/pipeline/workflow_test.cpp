@@ -144,9 +144,9 @@ TEST(Workflow, LongClipsConvertOnlyWhatReachesTheFile) {
     AudioEngine engine;
     ASSERT_EQ(engine.Load(0, image.data(), int32_t(image.size())), kOk);
     if (pass == 1) {
-      const int32_t kept = FramesWorthConverting(engine.Format(), 0);
+      const int32_t kept = FramesWorthConverting(engine.Format(), 0, kConversionTaps);
       ASSERT_LT(kept, frames);
-      EXPECT_EQ(FramesWorthConverting(engine.Format(), 1), frames);
+      EXPECT_EQ(FramesWorthConverting(engine.Format(), 1, kConversionTaps), frames);
       engine.TrimFrames(kept);
     }
     ASSERT_EQ(engine.MixDown(0), kOk);
