@@ -1,20 +1,23 @@
+// The drop workflow through its windows: which files it takes, what the settings window
+// offers and what reaches the file, and how each outcome of the conversion becomes the message
+// the user sees. Faults the conversion decides (unwritable folders, full disks, unreadable or
+// cut inputs) are tested once, at the pipeline; here one case of each outcome stands for them.
+
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
-#include <functional>
 #include <optional>
 #include <vector>
 
 #include "app/drop_conversion.h"
 #include "app/message_dialog.h"
 #include "app/settings_dialog.h"
-#include "app/tri_state_toggle.h"
 #include "kivra/kivra_reader.h"
 #include "pipeline/conversion.h"
+#include "support/drop_user.h"
 #include "support/image_builder.h"
 #include "support/skin_test_support.h"
 
@@ -72,63 +75,6 @@ QString Text(int id, Language language = Language::kEnglish) {
   return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// What the settings window showed when it opened.
-struct SettingsSeen {
-  QString title;
-  int inputRate = 0;
-  int rate8k = -1;
-  int rate4k = -1;
-};
-
-struct MessageSeen {
-  int mode = -1;
-  QString text;
-};
-
-// Stands in for the user: drives every window the workflow shows, without a modal loop, and
-// records what they showed and whether drops were off meanwhile.
-class User {
- public:
-  // What to do in the settings window; OK unchanged by default.
-  std::function<void(SettingsDialog&)> settings = [](SettingsDialog& dialog) { dialog.accept(); };
-  double freeBytes = 1e12;
-
-  std::vector<SettingsSeen> settingsSeen;
-  std::vector<MessageSeen> messages;
-  QStringList freeSpaceFolders;
-  bool dropsStayedOff = true;
-
-  DropServices Services() {
-    DropServices services;
-    services.freeSpace = [this](const QString& folder) {
-      freeSpaceFolders.append(folder);
-      return freeBytes;
-    };
-    services.showInPlace = [this](QWidget* mainWindow, SkinnedDialog& dialog) {
-      if (mainWindow->acceptDrops()) dropsStayedOff = false;
-      dialog.SetOwner(mainWindow);
-      if (auto* settingsDialog = qobject_cast<SettingsDialog*>(&dialog)) {
-        settingsSeen.push_back({settingsDialog->Title(), settingsDialog->InputRate(),
-                                Toggle(dialog, "rate8k")->GetState(),
-                                Toggle(dialog, "rate4k")->GetState()});
-        settings(*settingsDialog);
-      } else if (auto* message = qobject_cast<MessageDialog*>(&dialog)) {
-        messages.push_back({message->Mode(), message->Text()});
-        message->accept();
-      }
-      return dialog.result();
-    };
-    return services;
-  }
-
-  static TriStateToggle* Toggle(const QWidget& dialog, const char* name) {
-    return dialog.findChild<TriStateToggle*>(QLatin1String(name));
-  }
-  static QLineEdit* Edit(const QWidget& dialog, const char* name) {
-    return dialog.findChild<QLineEdit*>(QLatin1String(name));
-  }
-};
-
 }  // namespace
 
 class DropConversionTest : public QObject {
@@ -151,6 +97,7 @@ class DropConversionTest : public QObject {
   void cancelAndPowerWriteNothing_data();
   void cancelAndPowerWriteNothing();
   void existingTargetIsReplaced();
+  void inputGoneWhileTheSettingsWindowIsOpen();
   void unwritableTargetIsReported();
   void freeSpaceMustExceedTheFile_data();
   void freeSpaceMustExceedTheFile();
@@ -223,6 +170,7 @@ void DropConversionTest::refusedInputsGiveTheirMessage_data() {
   };
   QTest::newRow("missing") << "a.wav" << QByteArray("-") << int(kStrCannotOpen);
   QTest::newRow("a folder") << "a.wav" << QByteArray() << int(kStrCannotOpen);
+  // The message alone: the window never shows the reason the command line adds to it.
   QTest::newRow("not audio") << "a.wav" << QByteArray("hello, world")
                              << int(kStrFormatNotSupported);
   QTest::newRow("3999 Hz") << "a.wav" << bytes(Wav(3999)) << int(kStrRateNotSupported);
@@ -398,12 +346,29 @@ void DropConversionTest::existingTargetIsReplaced() {
            QString::fromStdString(FileSizeMessage(int32_t(file.size()), Language::kEnglish)));
 }
 
+// The input is read whole before the settings window opens and not again after it: removed
+// meanwhile, it is converted all the same.
+void DropConversionTest::inputGoneWhileTheSettingsWindowIsOpen() {
+  QVERIFY(WriteFile(Path("a.wav"), Wav(8000)));
+  User user;
+  user.settings = [this](SettingsDialog& dialog) {
+    QVERIFY(QFile::remove(Path("a.wav")));
+    dialog.accept();
+  };
+  Drop(user, {Path("a.wav")});
+  QCOMPARE(user.settingsSeen.size(), size_t{1});
+  QCOMPARE(user.messages.size(), size_t{1});
+  QCOMPARE(user.messages[0].mode, MessageDialog::kCompletedMode);
+  QVERIFY(Report(ReadFile(Path("a.mmf"))).Sound());
+}
+
 void DropConversionTest::unwritableTargetIsReported() {
   QVERIFY(WriteFile(Path("a.wav"), Wav(8000)));
   // A folder where the file would go cannot be replaced by it.
   QVERIFY(QDir().mkpath(Path("a.mmf")));
   User user;
   Drop(user, {Path("a.wav")});
+  QCOMPARE(user.settingsSeen.size(), size_t{1});
   QCOMPARE(user.messages.size(), size_t{1});
   QCOMPARE(user.messages[0].mode, MessageDialog::kCautionMode);
   QCOMPARE(user.messages[0].text, Text(kStrCannotSave));
@@ -434,6 +399,7 @@ void DropConversionTest::freeSpaceMustExceedTheFile() {
   User user;
   user.freeBytes = unknown ? -1.0 : double(size + extra);
   Drop(user, {Path("a.wav")});
+  QCOMPARE(user.settingsSeen.size(), size_t{1});
   QCOMPARE(user.messages.size(), size_t{1});
   if (extra > 0) {
     QCOMPARE(user.messages[0].mode, MessageDialog::kCompletedMode);
