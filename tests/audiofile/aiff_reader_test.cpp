@@ -85,27 +85,45 @@ TEST(AiffReader, RejectsWhatItCannotRead) {
   Bytes halfRate = CommBody(1, 4, 16, {0x3F, 0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0});
   Bytes negativeRate = CommBody(1, 4, 16, {0xC0, 0x0B, 0xFA, 0, 0, 0, 0, 0, 0, 0});
   Bytes tooFastRate = CommBody(1, 4, 16, {0x40, 0x1E, 0x80, 0, 0, 0, 0, 0, 0, 0});
-  const std::vector<std::pair<const char*, Bytes>> rejected = {
-      {"empty", {}},
-      {"form type AIFC", Form({Comm(1, 4, 16), ssnd}, "AIFC")},
-      {"FORM not first", Concat({ChunkBE("JUNK", {0, 0}), Form({Comm(1, 4, 16), ssnd})})},
-      {"COMM of 17 bytes", Form({ChunkBE("COMM", comm17), ssnd})},
-      {"no channels", Form({Comm(0, 4, 16), ssnd})},
-      {"sample size 0", Form({Comm(1, 4, 0), ssnd})},
-      {"sample size 33", Form({Comm(1, 4, 33), ssnd})},
-      {"rate 0.5", Form({ChunkBE("COMM", halfRate), ssnd})},
-      {"negative rate", Form({ChunkBE("COMM", negativeRate), ssnd})},
-      {"rate 2^31", Form({ChunkBE("COMM", tooFastRate), ssnd})},
-      {"SSND one byte short", Form({Comm(1, 9, 8), ssnd})},
-      {"no SSND", Form({Comm(1, 4, 16)})},
-      {"frames of 2^31", Form({Comm(1, 0x80000000u, 16), ssnd})},
-      {"sound size beyond 32 bits", Form({Comm(2, 0x40000000u, 16), ssnd})},
+  // What is refused, and the reason: its category, the offset it names (-1: none) and a part of
+  // its sentence. COMM's fields start at 20, SSND's at 46.
+  struct Case {
+    const char* what;
+    Bytes image;
+    RefusalCategory category;
+    int64_t offset;
+    const char* text;
   };
-  for (const auto& [what, image] : rejected) {
-    Parsed p(image);
-    EXPECT_EQ(p.f().channels, 0) << what;
+  using enum RefusalCategory;
+  const Case rejected[] = {
+      {"empty", {}, kContainer, 0, "not an AIFF file"},
+      {"form type AIFC", Form({Comm(1, 4, 16), ssnd}, "AIFC"), kContainer, 8, "form type AIFC"},
+      {"FORM not first", Concat({ChunkBE("JUNK", {0, 0}), Form({Comm(1, 4, 16), ssnd})}),
+       kContainer, 0, "not an AIFF file"},
+      {"COMM of 17 bytes", Form({ChunkBE("COMM", comm17), ssnd}), kContainer, 16,
+       "has 17 bytes, not 18"},
+      {"no channels", Form({Comm(0, 4, 16), ssnd}), kChannels, 20, "0 channels"},
+      {"sample size 0", Form({Comm(1, 4, 0), ssnd}), kEncoding, 26, "sample size of 0 bits"},
+      {"sample size 33", Form({Comm(1, 4, 33), ssnd}), kEncoding, 26, "sample size of 33 bits"},
+      {"rate 0.5", Form({ChunkBE("COMM", halfRate), ssnd}), kRate, 28, "0.5 Hz"},
+      {"negative rate", Form({ChunkBE("COMM", negativeRate), ssnd}), kRate, 28, "-8000 Hz"},
+      {"rate 2^31", Form({ChunkBE("COMM", tooFastRate), ssnd}), kRate, 28, "2.14748e+09 Hz"},
+      {"SSND one byte short", Form({Comm(1, 9, 8), ssnd}), kContainer, 42,
+       "holds 8 bytes of sound; 9 frames need 9"},
+      {"no SSND", Form({Comm(1, 4, 16)}), kContainer, -1, "no \"SSND\" chunk"},
+      {"frames of 2^31", Form({Comm(1, 0x80000000u, 16), ssnd}), kSize, 22, "2^31 frames"},
+      {"sound size beyond 32 bits", Form({Comm(2, 0x40000000u, 16), ssnd}), kSize, 22,
+       "make 4294967296 bytes of sound"},
+  };
+  for (const Case& c : rejected) {
+    SCOPED_TRACE(c.what);
+    Parsed p(c.image);
+    EXPECT_EQ(p.f().channels, 0);
     int16_t out[2];
-    EXPECT_EQ(p.reader.Read(out, 1), -1) << what;
+    EXPECT_EQ(p.reader.Read(out, 1), -1);
+    EXPECT_EQ(p.reader.Why().category, c.category);
+    EXPECT_EQ(p.reader.Why().offset, c.offset);
+    EXPECT_NE(p.reader.Why().text.find(c.text), std::string::npos) << p.reader.Why().text;
   }
 }
 

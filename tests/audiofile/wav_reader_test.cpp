@@ -59,28 +59,51 @@ TEST(WavReader, RejectsWhatItCannotRead) {
   notWave[8] = 'A';
   Bytes riffTooLong = RiffWave(Concat({fmt, data}));
   riffTooLong[4] += 1;
-  const std::vector<std::pair<const char*, Bytes>> rejected = {
-      {"empty", {}},
-      {"lower-case RIFF", lowerRiff},
-      {"form type other than WAVE", notWave},
-      {"RIFF longer than the image", riffTooLong},
-      {"data before fmt", RiffWave(Concat({data, fmt}))},
-      {"no data", RiffWave(fmt)},
-      {"float format", RiffWave(Concat({ChunkLE("fmt ", FmtBody(2, 8000, 32, 8, 3)), data}))},
-      {"block align not a multiple of channels",
-       RiffWave(Concat({ChunkLE("fmt ", FmtBody(2, 8000, 16, 3)), data}))},
-      {"8 bits in 2 bytes", RiffWave(Concat({ChunkLE("fmt ", FmtBody(2, 8000, 8, 4)), data}))},
-      {"no channels", RiffWave(Concat({ChunkLE("fmt ", FmtBody(0, 8000, 16, 0)), data}))},
-      {"zero block align", RiffWave(Concat({ChunkLE("fmt ", FmtBody(1, 8000, 0, 0)), data}))},
-      {"rate of 2^31", RiffWave(Concat({ChunkLE("fmt ", FmtBody(1, 0x80000000u, 16, 2)), data}))},
-      {"short fmt", RiffWave(Concat({ChunkLE("fmt ", Bytes(10)), data}))},
+  // What is refused, and the reason: its category, the offset it names (-1: none) and a part of
+  // its sentence.
+  struct Case {
+    const char* what;
+    Bytes image;
+    RefusalCategory category;
+    int64_t offset;
+    const char* text;
   };
-  for (const auto& [what, image] : rejected) {
-    Parsed p(image);
-    EXPECT_EQ(p.f().channels, 0) << what;
+  using enum RefusalCategory;
+  const Case rejected[] = {
+      {"empty", {}, kContainer, 0, "not a WAV file"},
+      {"lower-case RIFF", lowerRiff, kContainer, 0, "not a WAV file"},
+      {"form type other than WAVE", notWave, kContainer, 8, "form type AAVE, not \"WAVE\""},
+      {"RIFF longer than the image", riffTooLong, kContainer, 4,
+       "\"RIFF\" chunk declares 45 bytes; the file has 44"},
+      {"data before fmt", RiffWave(Concat({data, fmt})), kContainer, -1,
+       "no \"data\" chunk in the \"RIFF\" chunk after \"fmt \""},
+      {"no data", RiffWave(fmt), kContainer, -1, "no \"data\" chunk"},
+      {"float format", RiffWave(Concat({ChunkLE("fmt ", FmtBody(2, 8000, 32, 8, 3)), data})),
+       kEncoding, 20, "format tag 0x0003 (floating-point samples); only 1"},
+      {"block align not a multiple of channels",
+       RiffWave(Concat({ChunkLE("fmt ", FmtBody(2, 8000, 16, 3)), data})), kEncoding, 32,
+       "block align 3 is not a multiple of the 2 channels"},
+      {"8 bits in 2 bytes", RiffWave(Concat({ChunkLE("fmt ", FmtBody(2, 8000, 8, 4)), data})),
+       kEncoding, 34, "8 bits per sample do not fill the 2 bytes"},
+      {"no channels", RiffWave(Concat({ChunkLE("fmt ", FmtBody(0, 8000, 16, 0)), data})), kChannels,
+       22, "0 channels"},
+      {"zero block align", RiffWave(Concat({ChunkLE("fmt ", FmtBody(1, 8000, 0, 0)), data})),
+       kEncoding, 32, "block align 0"},
+      {"rate of 2^31", RiffWave(Concat({ChunkLE("fmt ", FmtBody(1, 0x80000000u, 16, 2)), data})),
+       kRate, 24, "2^31 Hz or more"},
+      {"fmt too short for its fields", RiffWave(Concat({ChunkLE("fmt ", {1, 0, 1, 0}), data})),
+       kContainer, 16, "the \"fmt \" chunk has 4 bytes"},
+  };
+  for (const Case& c : rejected) {
+    SCOPED_TRACE(c.what);
+    Parsed p(c.image);
+    EXPECT_EQ(p.f().channels, 0);
     int16_t out[4];
-    EXPECT_EQ(p.reader.Read(out, 1), -1) << what;
-    EXPECT_EQ(p.reader.Rewind(), -1) << what;
+    EXPECT_EQ(p.reader.Read(out, 1), -1);
+    EXPECT_EQ(p.reader.Rewind(), -1);
+    EXPECT_EQ(p.reader.Why().category, c.category);
+    EXPECT_EQ(p.reader.Why().offset, c.offset);
+    EXPECT_NE(p.reader.Why().text.find(c.text), std::string::npos) << p.reader.Why().text;
   }
   // A 24-bit file parses; refusing the depth is the engine's business.
   EXPECT_EQ(Parsed(WavImage(1, 8000, 24, Bytes(30))).f().channels, 1);

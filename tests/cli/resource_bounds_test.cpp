@@ -13,12 +13,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 
 #include "support/cli_fixture.h"
 #include "support/image_builder.h"
 #include "support/sanitizers.h"
+#include "support/tone_files.h"
 
 namespace {
 
@@ -213,31 +213,7 @@ TEST_F(ResourceBounds, HeadersDeclaringHugeSizesCostWhatTheFileHolds) {
 // Two minutes of 48 kHz 16-bit stereo (23 MB): memory in proportion to the file.
 TEST_F(ResourceBounds, RealLargeInputCostsInProportionToItsSize) {
   constexpr uint32_t kFrames = 120 * 48000;
-  {
-    // Written in pieces, so this process stays small: a child's peak counts the parent's
-    // resident memory at the fork.
-    std::ofstream out(Work("long.wav"), std::ios::binary);
-    Bytes header;
-    PutTag(header, "RIFF");
-    PutU32LE(header, 4 + 24 + 8 + kFrames * 4);
-    PutTag(header, "WAVE");
-    Append(header, ChunkLE("fmt ", FmtBody(2, 48000, 16, 4)));
-    PutTag(header, "data");
-    PutU32LE(header, kFrames * 4);
-    out.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
-    std::vector<int16_t> block;
-    for (uint32_t i = 0; i < kFrames; ++i) {
-      const auto s = static_cast<int16_t>(12000 * std::sin(i * 2 * M_PI * 440 / 48000));
-      block.push_back(s);
-      block.push_back(int16_t(-s));
-      if (block.size() == 65536 || i + 1 == kFrames) {
-        out.write(reinterpret_cast<const char*>(block.data()),
-                  std::streamsize(2 * block.size()));  // little-endian host
-        block.clear();
-      }
-    }
-    ASSERT_TRUE(out.good());
-  }
+  ASSERT_TRUE(WriteToneWav(Work("long.wav"), 48000, 2, kFrames));
   const auto size = double(fs::file_size(Work("long.wav")));
   ASSERT_EQ(size, 44.0 + kFrames * 4);
   const Measured inspect = Check({"inspect", "long.wav"}, size, kRealFactor, kRealConstant);

@@ -23,29 +23,44 @@ int32_t LoadWav(AudioEngine& engine, const Bytes& image) {
 }
 
 TEST(AudioEngineLoad, ResultCodesInCheckOrder) {
+  // The code, and the reason's category, the offset it names and a part of its sentence; a WAV
+  // file's channels stand at 22, its rate at 24, its bits at 34, its data size at 40.
   struct Case {
     const char* what;
     Bytes image;
     int isAiff;
     int32_t expected;
+    RefusalCategory category;
+    int64_t offset;
+    const char* text;
   };
+  using enum RefusalCategory;
   const Case cases[] = {
-      {"empty image", {}, 0, kBadFormat},
-      {"WAV passed as AIFF", MonoWav(8000, 800), 1, kBadFormat},
-      {"3999 Hz", MonoWav(3999, 800), 0, kBadRate},
-      {"4000 Hz", MonoWav(4000, 800), 0, kOk},
-      {"48000 Hz", MonoWav(48000, 4800), 0, kOk},
-      {"48001 Hz", MonoWav(48001, 4800), 0, kBadRate},
-      {"3 channels, 24 bits", MonoWav(8000, 800, 24, 3), 0, kBadBits},
-      {"0 Hz, 24 bits", MonoWav(0, 800, 24), 0, kBadRate},
-      {"3 channels", MonoWav(8000, 800, 16, 3), 0, kBadChannels},
-      {"exactly 20 ms", MonoWav(8000, 160), 0, kTooShort},
-      {"22 ms", MonoWav(8000, 176), 0, kOk},
-      {"AIFF", AiffImage(2, 8000, 16, Bytes(800)), 1, kOk},
+      {"empty image", {}, 0, kBadFormat, kContainer, 0, "not a WAV file"},
+      {"WAV passed as AIFF", MonoWav(8000, 800), 1, kBadFormat, kContainer, 0, "not an AIFF"},
+      {"3999 Hz", MonoWav(3999, 800), 0, kBadRate, kRate, 24,
+       "3999 Hz; 4000 to 48000 Hz are supported"},
+      {"4000 Hz", MonoWav(4000, 800), 0, kOk, kNone, -1, ""},
+      {"48000 Hz", MonoWav(48000, 4800), 0, kOk, kNone, -1, ""},
+      {"48001 Hz", MonoWav(48001, 4800), 0, kBadRate, kRate, 24, "48001 Hz"},
+      {"3 channels, 24 bits", MonoWav(8000, 800, 24, 3), 0, kBadBits, kEncoding, 34,
+       "24 bits per sample; 8 or 16 are supported"},
+      {"0 Hz, 24 bits", MonoWav(0, 800, 24), 0, kBadRate, kRate, 24, "0 Hz"},
+      {"3 channels", MonoWav(8000, 800, 16, 3), 0, kBadChannels, kChannels, 22,
+       "3 channels; 1 or 2 are supported"},
+      {"exactly 20 ms", MonoWav(8000, 160), 0, kTooShort, kDuration, 40,
+       "160 frames at 8000 Hz play 20 ms; more than 20 ms are needed"},
+      {"22 ms", MonoWav(8000, 176), 0, kOk, kNone, -1, ""},
+      {"AIFF", AiffImage(2, 8000, 16, Bytes(800)), 1, kOk, kNone, -1, ""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     AudioEngine engine;
-    EXPECT_EQ(engine.Load(c.isAiff, c.image.data(), int32_t(c.image.size())), c.expected) << c.what;
+    EXPECT_EQ(engine.Load(c.isAiff, c.image.data(), int32_t(c.image.size())), c.expected);
+    EXPECT_EQ(engine.LoadRefusal().category, c.category);
+    EXPECT_EQ(engine.LoadRefusal().offset, c.offset);
+    EXPECT_NE(engine.LoadRefusal().text.find(c.text), std::string::npos)
+        << engine.LoadRefusal().text;
   }
 }
 
