@@ -28,10 +28,10 @@ class ByteStream {
   virtual int32_t ReadByte();
   virtual int32_t Read(uint8_t* dst, int32_t len);
   virtual int32_t Skip(int32_t n);
-  virtual int32_t Rewind();
-  virtual int32_t Seek(int32_t pos);
-  virtual int32_t Tell() { return position_; }
-  virtual int32_t Size();
+  int32_t Rewind();
+  int32_t Seek(int32_t pos);
+  int32_t Tell() const { return position_; }
+  int32_t Size();
 
   // Exactly what up to len calls of ReadByte would do, stopping at the first failure, with
   // the same flags and position afterwards; returns the number of bytes stored. Readers

@@ -17,13 +17,9 @@ int32_t ChunkStream::RawRewind() {
 int32_t ChunkStream::RawSize() {
   return walker_->ChunkSize();
 }
-int32_t ChunkStream::RawReadByte() {
-  return walker_->ReadByte();
-}
-
 int32_t ChunkStream::ReadByte() {
   if (Flags() & (kEndOfData | kError)) return -1;
-  const int32_t c = RawReadByte();
+  const int32_t c = walker_->ReadByte();
   if (c < 0) {
     SetFlags(kEndOfData);
     return -1;

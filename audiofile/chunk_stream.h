@@ -22,8 +22,6 @@ class ChunkStream : public ByteStream {
   int32_t Skip(int32_t n) override;
   int32_t ReadRun(uint8_t* dst, int32_t len) override;
 
-  virtual int32_t RawReadByte();
-
  private:
   ChunkWalker* walker_;
 };

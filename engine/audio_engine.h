@@ -28,13 +28,10 @@ class AudioEngine {
   // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
   int32_t ConvertRate(int32_t targetRate, int32_t taps);
   // Encodes the clip as ADPCM and has the writer of the variant (0, 1 or 2) build a file
-  // image, which replaces out; the image's length, or kBadArgument or kFailed.
+  // image, which replaces out: sized exactly, so that no caller guesses a capacity. The
+  // image's length, or kBadArgument, kNoWriter or kFailed, with out untouched.
   int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info,
                       std::vector<uint8_t>& out);
-  // The same into a buffer of the caller's: the image's length, or kBadArgument, kNoRoom
-  // (dst untouched) or kFailed.
-  int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
-                      int32_t dstCapacity);
   // Keeps only the first frames of the clip (no effect when it is not longer): a long clip
   // whose end cannot reach the file need not be converted.
   void TrimFrames(int32_t frames);

@@ -1,7 +1,6 @@
 // AudioEngine::EncodeKivra: ADPCM-encodes the held clip and has a file writer build the image.
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <span>
@@ -113,16 +112,6 @@ int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* i
   if (image.size() > size_t{INT32_MAX}) return kFailed;
   out = std::move(image);
   return static_cast<int32_t>(out.size());
-}
-
-int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* info, uint8_t* dst,
-                                 int32_t dstCapacity) {
-  std::vector<uint8_t> image;
-  const int32_t length = EncodeKivra(variant, reserved, info, image);
-  if (length < 0) return length;
-  if (length > dstCapacity) return kNoRoom;
-  if (length > 0) std::memcpy(dst, image.data(), image.size());
-  return length;
 }
 
 }  // namespace pelorin

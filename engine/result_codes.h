@@ -14,7 +14,6 @@ enum ResultCode : int32_t {
   kBadRate = -996,      // sample rate outside 4000..48000
   kBadFormat = -997,    // not a file the reader accepts
   kBadArgument = -998,  // missing destination, nothing held, bad variant or reserved value
-  kNoRoom = -999,       // the output does not fit the destination
   kNoWriter = -1000,    // the writer object could not be made
 };
 

@@ -251,5 +251,24 @@ TEST(AudioEngine, WavImageRoundTripsTheClip) {
   EXPECT_TRUE(engine.Samples().empty());
 }
 
+// Only a loaded clip is encoded, and only with arguments the writers know; a refusal leaves
+// the output as it was.
+TEST(AudioEngine, EncodeKivraNeedsALoadedClip) {
+  AudioEngine engine;
+  Bytes out{1, 2, 3};
+  EXPECT_EQ(engine.EncodeKivra(0, 0, nullptr, out), kBadArgument);
+  ASSERT_EQ(LoadWav(engine, MonoWav(8000, 800)), kOk);
+  EXPECT_EQ(engine.EncodeKivra(0, 1, nullptr, out), kBadArgument);
+  EXPECT_EQ(engine.EncodeKivra(3, 0, nullptr, out), kBadArgument);
+  EXPECT_EQ(out, (Bytes{1, 2, 3}));
+  const int32_t length = engine.EncodeKivra(0, 0, nullptr, out);
+  EXPECT_EQ(size_t(length), out.size());
+  engine.Release();
+  EXPECT_EQ(engine.EncodeKivra(0, 0, nullptr, out), kBadArgument);
+  ASSERT_EQ(LoadWav(engine, MonoWav(8000, 800)), kOk);
+  ASSERT_EQ(LoadWav(engine, MonoWav(3999, 800)), kBadRate);
+  EXPECT_EQ(engine.EncodeKivra(0, 0, nullptr, out), kBadArgument);
+}
+
 }  // namespace
 }  // namespace pelorin

@@ -26,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pelorin::ContentInfo info;
   info.textCode = 2;
   std::strcpy(info.text[pelorin::ContentInfo::kTitle], "Fuzz");
-  const int64_t capacity = (int64_t{engine.Format().byteCount} + 3) / 4 + 65536;
-  std::vector<uint8_t> out(static_cast<size_t>(capacity));
-  engine.EncodeKivra(variant, 0, &info, out.data(), static_cast<int32_t>(capacity));
+  std::vector<uint8_t> out;
+  engine.EncodeKivra(variant, 0, &info, out);
   return 0;
 }
