@@ -485,6 +485,15 @@ void DropConversionTest::bellExampleThroughTheRealWindows() {
   QCOMPARE(message, QStringLiteral("KIVRA File Size : 7.95KB"));
   QVERIFY(mainWindow_->acceptDrops());
   QVERIFY(mainWindow_->isVisible());
+
+  // The command line writes the same file for the same choices (the preset title, both
+  // permissions, 8 kHz, today): one policy turns the choices of both into settings.
+  Conversion conversion;
+  QVERIFY(conversion.Open(QFile::encodeName(input).toStdString()).Succeeded());
+  const std::string other = QFile::encodeName(Path("other.mmf")).toStdString();
+  QVERIFY(
+      conversion.Finish(conversion.Settings({}, Language::kEnglish).settings, other).Succeeded());
+  QCOMPARE(ReadFile(Path("other.mmf")), ReadFile(Path("bell.mmf")));
 }
 
 }  // namespace pelorin::ui::test
