@@ -108,10 +108,11 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
 
 int32_t FramesWorthConverting(const PcmFormat& format, int variant, int32_t taps) {
   if (variant != 0) return format.frameCount;
-  // The frames of the play time the file keeps, one tick more so that the converted clip is
-  // still longer than that and its play time is capped as the whole clip's is, and the
+  // The frames of the play time the file keeps, one 4-ms tick more so that the converted clip
+  // is still longer than that and its play time is capped as the whole clip's is, and the
   // filter's reach beyond them.
-  const int64_t keptMs = KivraWriterV0::kCapMs + 4;
+  constexpr int64_t kTickMs = 4;
+  const int64_t keptMs = KivraWriterV0::kCapMs + kTickMs;
   const int64_t kept = (keptMs * format.sampleRate + 999) / 1000 + taps;
   return static_cast<int32_t>(std::clamp<int64_t>(kept, 0, format.frameCount));
 }
