@@ -39,21 +39,6 @@ QImage Skin::Image(int id) const {
   return loader_ ? loader_(id, language_) : QImage();
 }
 
-QFont DialogFont(Language language) {
-  QFont font;
-  if (language == Language::kJapanese) {
-    font.setFamilies({QStringLiteral("Noto Sans CJK JP")});
-    font.setPointSize(9);
-  } else {
-    // Arial's metric twin first, then any common sans-serif.
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setPointSize(8);
-  }
-  font.setStyleHint(QFont::SansSerif);
-  return font;
-}
-
 SkinnedDialog::SkinnedDialog(const Skin& skin, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), skin_(skin) {
   background_ = QPixmap::fromImage(skin_.Image(kBackground));

@@ -10,6 +10,7 @@
 #include <QSize>
 #include <functional>
 
+#include "app/dialog_font.h"
 #include "app/skin_resources.h"
 #include "pipeline/string_table.h"
 
@@ -34,10 +35,6 @@ class Skin {
   Language language_;
   Loader loader_;
 };
-
-// The font every window's text is set in: a sans-serif of about 8 points for English, the
-// Japanese Gothic at 9 points for Japanese.
-QFont DialogFont(Language language);
 
 // What every window of the program shares: borderless, sized and painted from the background
 // bitmap, dragged by the band along its top, closed through OK or Cancel with its rectangle

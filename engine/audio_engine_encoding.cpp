@@ -46,8 +46,23 @@ void EncodeChannel(std::span<const int16_t> held, int stride, int channel, int32
     encoder.Encode(held.data(), codes, done);
   }
   int16_t stage[kStageSamples];
+  // Past the samples held every block is silence. A silent block that starts from the state the
+  // silent block before it started from gives the same codes and ends in that state again, so
+  // from then on the codes are copied: a long declared silence costs no encoding.
+  int32_t silentStart = -1;
+  AdpcmEncoder silentState;
   while (done < count) {
     const int32_t n = std::min(kStageSamples, count - done);
+    if (done >= available && n == kStageSamples) {
+      if (silentStart >= 0 && encoder.predictor == silentState.predictor &&
+          encoder.step == silentState.step) {
+        std::copy_n(codes + silentStart / 2, n / 2, codes + done / 2);
+        done += n;
+        continue;
+      }
+      silentStart = done;
+      silentState = encoder;
+    }
     for (int32_t i = 0; i < n; ++i) {
       const int32_t k = done + i;
       stage[i] = k < available ? held[size_t(k) * size_t(stride) + size_t(channel)] : int16_t{0};

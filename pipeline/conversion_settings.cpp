@@ -17,14 +17,20 @@ SettingsChoice MakeSettings(const UserChoices& choices, int32_t inputRate,
   }
   s.save = choices.save;
   s.trans = choices.trans && choices.save;
-  // Each text field of the file holds 256 bytes and its terminator.
-  constexpr size_t kTextBytes = ContentInfo::kTextSize - 1;
   const TextEncoding encoding = choices.encoding.value_or(DefaultTextEncoding(language));
-  s.title = EncodeText(choices.title.value_or(baseName), encoding, kTextBytes);
-  s.copyright = EncodeText(choices.copyright, encoding, kTextBytes);
+  s.title = EncodeText(choices.title.value_or(baseName), encoding, kTextFieldBytes);
+  s.copyright = EncodeText(choices.copyright, encoding, kTextFieldBytes);
   s.date = choices.date.value_or(TodayStamp());
   s.variant = choices.variant;
   return result;
+}
+
+// A field holds its text and a terminator.
+static_assert(kTextFieldBytes == ContentInfo::kTextSize - 1);
+
+bool FitsTextField(std::string_view utf8, TextEncoding encoding) {
+  // Encoded one byte past the field: a text that fits comes out whole and no longer.
+  return EncodeText(utf8, encoding, kTextFieldBytes + 1).size() <= kTextFieldBytes;
 }
 
 int32_t DefaultTargetRate(int32_t inputRate) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "pipeline/string_table.h"
 #include "pipeline/text_encoding.h"
@@ -32,6 +33,11 @@ struct UserChoices {
   int variant = 0;
   std::optional<TextEncoding> encoding;  // default: the legacy code page of the language
 };
+
+// The bytes each text field of the file keeps (title, copyright), and whether a UTF-8 text,
+// encoded as the file will take it, fits there whole.
+inline constexpr size_t kTextFieldBytes = 256;
+bool FitsTextField(std::string_view utf8, TextEncoding encoding);
 
 // The settings for choices about an input, or why they cannot be taken.
 struct SettingsChoice {
