@@ -1,7 +1,7 @@
 #include "pipeline/conversion.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -118,9 +118,13 @@ int32_t FramesWorthConverting(const PcmFormat& format, int variant, int32_t taps
 }
 
 std::string FileSizeMessage(int32_t bytes, Language language) {
+  // to_chars rounds as "%.2f" does but ignores the locale: the window runs with the user's
+  // numeric locale, which may write a decimal comma.
   char number[32];
-  std::snprintf(number, sizeof number, "%.2f", bytes * 0.0009765625);
-  return std::string(LoadString(kStrFileSizePrefix, language)) + number + "KB";
+  const std::to_chars_result end = std::to_chars(number, number + sizeof number,
+                                                 bytes * 0.0009765625, std::chars_format::fixed, 2);
+  return std::string(LoadString(kStrFileSizePrefix, language)) + std::string(number, end.ptr) +
+         "KB";
 }
 
 }  // namespace pelorin

@@ -63,8 +63,18 @@ int LoadResultMessage(int32_t result) {
 
 Language LanguageFromLocale(const char* language, const char* lcAll, const char* lcMessages,
                             const char* lang) {
-  // LANGUAGE lists preferences; the first entry we have texts for decides.
-  if (IsSet(language)) {
+  // The locale of messages: the first set of LC_ALL, LC_MESSAGES, LANG; unset is C.
+  std::string_view locale = "C";
+  for (const char* value : {lcAll, lcMessages, lang}) {
+    if (IsSet(value)) {
+      locale = value;
+      break;
+    }
+  }
+  // LANGUAGE lists preferences and wins, except in the C locale, where it is ignored (as
+  // gettext does): a program run with LC_ALL=C speaks English whatever LANGUAGE says.
+  const bool plain = locale == "C" || locale == "POSIX" || locale.starts_with("C.");
+  if (IsSet(language) && !plain) {
     std::string_view list(language);
     while (!list.empty()) {
       const size_t colon = list.find(':');
@@ -75,10 +85,7 @@ Language LanguageFromLocale(const char* language, const char* lcAll, const char*
       list.remove_prefix(colon + 1);
     }
   }
-  for (const char* value : {lcAll, lcMessages, lang}) {
-    if (IsSet(value)) return NamesJapanese(value) ? Language::kJapanese : Language::kEnglish;
-  }
-  return Language::kEnglish;
+  return NamesJapanese(locale) ? Language::kJapanese : Language::kEnglish;
 }
 
 Language UserLanguage() {

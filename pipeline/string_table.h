@@ -30,7 +30,8 @@ std::string_view LoadString(int id, Language language);
 int LoadResultMessage(int32_t result);
 
 // Japanese when the locale variables name Japanese ("ja..."), otherwise English. LANGUAGE is a
-// colon-separated preference list and wins; then the first set of LC_ALL, LC_MESSAGES, LANG.
+// colon-separated preference list and wins, unless the locale (the first set of LC_ALL,
+// LC_MESSAGES, LANG) is C or POSIX, where LANGUAGE is ignored.
 Language LanguageFromLocale(const char* language, const char* lcAll, const char* lcMessages,
                             const char* lang);
 // The same, read from this process's environment.

@@ -8,6 +8,7 @@ pelorin_packages=(
   sox libsox-fmt-all
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev
   fonts-noto-cjk fonts-dejavu-core
+  locales
 )
 
 pelorin_fail() {

@@ -47,6 +47,11 @@ TEST(StringTable, LanguageFollowsTheLocaleVariables) {
       {"fr:ja:en", nullptr, nullptr, "en_US", ja},  // first listed language we have
       {"fr", nullptr, nullptr, "ja_JP.UTF-8", ja},  // none we have: fall through
       {"", "", "", "ja", ja},
+      // In the C locale LANGUAGE counts for nothing, as for gettext.
+      {"ja", nullptr, nullptr, nullptr, en},
+      {"ja", "C", nullptr, "ja_JP.UTF-8", en},
+      {"ja", nullptr, "POSIX", nullptr, en},
+      {"ja", nullptr, nullptr, "C.UTF-8", en},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(LanguageFromLocale(c.language, c.lcAll, c.lcMessages, c.lang), c.expected)

@@ -3,7 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -116,6 +120,78 @@ TEST_F(AtomicWrite, FailsCleanlyWithoutTouchingTheOldFile) {
     EXPECT_EQ(Read(target), "old");
     EXPECT_EQ(Entries(), 2u);
   }
+}
+
+// Replacing a file keeps what the user made of it: a link stays a link to the new file, the
+// permission bits stay, a file without write permission is refused; a second hard link is no
+// longer the same file.
+TEST_F(AtomicWrite, ReplacingKeepsLinksAndPermissions) {
+  const std::vector<uint8_t> bytes = {'n', 'e', 'w'};
+  fs::create_directory(dir_ / "real");
+  const fs::path file = dir_ / "real" / "a.mmf";
+  std::string error;
+
+  std::ofstream(file) << "old";
+  fs::permissions(file, fs::perms(0640));
+  fs::create_symlink("real/a.mmf", dir_ / "link.mmf");
+  fs::create_symlink("link.mmf", dir_ / "chain.mmf");
+  for (const char* name : {"link.mmf", "chain.mmf"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(WriteFileAtomically((dir_ / name).string(), bytes, &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir_ / name));
+    EXPECT_EQ(Read(file), "new");
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+    EXPECT_EQ(Entries(), 3u);  // no temporary file beside the link
+    std::ofstream(file) << "old";
+  }
+  // A link to a file not there yet makes it there.
+  fs::create_symlink("real/b.mmf", dir_ / "new.mmf");
+  ASSERT_TRUE(WriteFileAtomically((dir_ / "new.mmf").string(), bytes, &error)) << error;
+  EXPECT_EQ(Read(dir_ / "real" / "b.mmf"), "new");
+  // A link that leads round in a circle is no file.
+  fs::create_symlink("loop.mmf", dir_ / "loop.mmf");
+  EXPECT_FALSE(WriteFileAtomically((dir_ / "loop.mmf").string(), bytes, &error));
+
+  // Read-only for its owner: refused, even for root, who could write it.
+  fs::permissions(file, fs::perms(0444));
+  EXPECT_FALSE(WriteFileAtomically(file.string(), bytes, &error));
+  EXPECT_NE(error.find(std::strerror(EACCES)), std::string::npos) << error;
+  EXPECT_EQ(Read(file), "old");
+  fs::permissions(file, fs::perms(0600));
+  ASSERT_TRUE(WriteFileAtomically(file.string(), bytes, &error)) << error;
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms(0600));
+
+  // A hard link keeps the old content: the name gets a new file.
+  std::ofstream(file) << "old";
+  fs::create_hard_link(file, dir_ / "hard.mmf");
+  ASSERT_TRUE(WriteFileAtomically(file.string(), bytes, &error)) << error;
+  EXPECT_EQ(Read(file), "new");
+  EXPECT_EQ(Read(dir_ / "hard.mmf"), "old");
+}
+
+// The size line reads the same in every locale, also where numbers take a decimal comma (the
+// window runs with the user's locale set).
+TEST(Workflow, SizeMessageIgnoresTheNumericLocale) {
+  const fs::path locales =
+      fs::temp_directory_path() / ("pelorin-locale-" + std::to_string(getpid()));
+  const std::string make =
+      "localedef -i de_DE -f UTF-8 " + locales.string() + "/de_DE.UTF-8 2>/dev/null";
+  fs::create_directories(locales);
+  if (std::system(make.c_str()) != 0) {
+    fs::remove_all(locales);
+    GTEST_SKIP() << "no German locale could be made (localedef and Debian's locales package)";
+  }
+  setenv("LOCPATH", locales.c_str(), 1);
+  const bool german = setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  char sample[16] = "";
+  std::snprintf(sample, sizeof sample, "%.2f", 1.5);
+  const std::string message = FileSizeMessage(8138, Language::kEnglish);
+  setlocale(LC_ALL, "C");
+  unsetenv("LOCPATH");
+  fs::remove_all(locales);
+  ASSERT_TRUE(german);
+  ASSERT_EQ(std::string(sample), "1,50");  // the locale writes a decimal comma
+  EXPECT_EQ(message, "KIVRA File Size : 7.95KB");
 }
 
 }  // namespace
