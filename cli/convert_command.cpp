@@ -1,8 +1,17 @@
 #include "cli/convert_command.h"
 
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "cli/command_line.h"
@@ -32,20 +41,34 @@ constexpr const char* kHelp =
     "                        to 256 bytes\n"
     "  -o FILE               write to FILE (one input only)\n"
     "  -d DIR                write into DIR\n"
+    "  -j, --jobs N          convert N files at once (default: the number of\n"
+    "                        processors); lines still come in the order of the files\n"
     "  --help                display this help and exit\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error.\n";
 
 constexpr OptionSpec kOptions[] = {
-    {"--rate", true}, {"--title", true},   {"--copyright", true}, {"--no-save"}, {"--no-trans"},
-    {"--date", true}, {"--variant", true}, {"--encoding", true},  {"-o", true},  {"-d", true},
+    {"--rate", true}, {"--title", true}, {"--copyright", true}, {"--no-save"},
+    {"--no-trans"},   {"--date", true},  {"--variant", true},   {"--encoding", true},
+    {"-o", true},     {"-d", true},      {"-j", true},          {"--jobs", true},
 };
+
+// More workers than this only add memory: the machine's processors are the limit.
+constexpr unsigned kMaxJobs = 256;
 
 struct Options {
   UserChoices choices;
   std::optional<std::string> output;
   std::optional<std::string> directory;
+  unsigned jobs = 0;  // 0: the number of processors
   std::vector<std::string> files;
+};
+
+// What converting one file printed, kept until the files before it are printed.
+struct FileReport {
+  std::string out;
+  std::string err;
+  bool converted = false;
 };
 
 bool IsDate(const std::string& text) {
@@ -79,6 +102,12 @@ std::optional<std::string> Take(const ParsedOption& option, Options& o) {
     c.variant = v[0] - '0';
   } else if (n == "--encoding") {
     if (!(c.encoding = TextEncodingFromName(v))) return "--encoding must be cp932, cp1252 or utf-8";
+  } else if (n == "-j" || n == "--jobs") {
+    unsigned jobs = 0;
+    const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), jobs);
+    if (error != std::errc() || end != v.data() + v.size() || jobs < 1 || jobs > kMaxJobs)
+      return n + " must be a number from 1 to " + std::to_string(kMaxJobs);
+    o.jobs = jobs;
   } else if (n == "-o") {
     o.output = v;
   } else {
@@ -106,6 +135,111 @@ std::optional<std::string> Parse(const ParsedArgs& args, Options& o) {
   return std::nullopt;
 }
 
+// Where the file of an input goes.
+std::string TargetOf(const std::string& input, const Options& options) {
+  if (options.output) return *options.output;
+  const std::string beside = DefaultOutputPath(input);
+  if (!options.directory) return beside;
+  return (std::filesystem::path(*options.directory) / std::filesystem::path(beside).filename())
+      .string();
+}
+
+// Converts one file as the options say, and keeps what it has to say. Runs on a worker thread:
+// nothing may escape it.
+FileReport ConvertOne(const std::string& path, const Options& options, Language language) noexcept {
+  FileReport report;
+  std::ostringstream out;
+  std::ostringstream err;
+  try {
+    Conversion conversion;
+    ConversionOutcome outcome = conversion.Open(path);
+    if (outcome.messageId != 0) {
+      ReportRefusal(err, path, outcome, language);
+      report.err = err.str();
+      return report;
+    }
+    const SettingsChoice settings = conversion.Settings(options.choices, language);
+    if (!settings.refusal.empty()) {
+      report.err =
+          std::string(kProgram) + ": " + path + ": " + settings.refusal + "; use --rate 4000\n";
+      return report;
+    }
+    const std::string target = TargetOf(path, options);
+    outcome = conversion.Finish(settings.settings, target);
+    if (!outcome.Succeeded()) {
+      ReportRefusal(err, path, outcome, language);
+      report.err = err.str();
+      return report;
+    }
+    out << path << " -> " << target << ": " << FileSizeMessage(outcome.fileBytes, language) << '\n';
+    report.out = out.str();
+    report.converted = true;
+  } catch (const std::exception&) {
+    // Memory ran out on a step without a refusal of its own: this file's refusal.
+    report = {};
+    report.err = std::string(kProgram) + ": " + path + ": out of memory\n";
+  }
+  return report;
+}
+
+// Converts every file, `jobs` at a time, and prints each file's lines in the order of the
+// files as soon as the files before it are done. The exit status.
+int ConvertAll(const Options& options, unsigned jobs, Language language, std::ostream& out,
+               std::ostream& err) {
+  const size_t count = options.files.size();
+  std::vector<std::optional<FileReport>> reports(count);
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::atomic<size_t> next = 0;
+  const auto work = [&] {
+    for (size_t i = next++; i < count; i = next++) {
+      FileReport report = ConvertOne(options.files[i], options, language);
+      const std::lock_guard lock(mutex);
+      reports[i] = std::move(report);
+      finished.notify_all();
+    }
+  };
+  std::vector<std::jthread> workers;
+  try {
+    for (unsigned w = 1; w < std::min<size_t>(jobs, count); ++w) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked for: the ones there are, and this one, do the work.
+  }
+  // This thread takes files too, and prints whatever is ready in order.
+  int status = kExitOk;
+  size_t printed = 0;
+  const auto print = [&] {
+    for (; printed < count; ++printed) {
+      std::optional<FileReport> report;
+      {
+        const std::lock_guard lock(mutex);
+        if (!reports[printed]) return;
+        report = std::move(reports[printed]);
+      }
+      out << report->out;
+      err << report->err;
+      out.flush();
+      if (!report->converted) status = kExitRefused;
+    }
+  };
+  for (size_t i = next++; i < count; i = next++) {
+    FileReport report = ConvertOne(options.files[i], options, language);
+    {
+      const std::lock_guard lock(mutex);
+      reports[i] = std::move(report);
+    }
+    print();
+  }
+  while (printed < count) {
+    {
+      std::unique_lock lock(mutex);
+      finished.wait(lock, [&] { return reports[printed].has_value(); });
+    }
+    print();
+  }
+  return status;
+}
+
 }  // namespace
 
 int ConvertMain(std::span<const std::string> args, Language language, std::ostream& out,
@@ -120,39 +254,15 @@ int ConvertMain(std::span<const std::string> args, Language language, std::ostre
     return ReportUsageError(err, "convert: " + *error);
   // One date for every file of the run.
   if (!options.choices.date) options.choices.date = TodayStamp();
-
-  int status = kExitOk;
-  for (const std::string& path : options.files) {
-    Conversion conversion;
-    ConversionOutcome outcome = conversion.Open(path);
-    if (outcome.messageId != 0) {
-      ReportRefusal(err, path, outcome, language);
-      status = kExitRefused;
-      continue;
-    }
-    const SettingsChoice settings = conversion.Settings(options.choices, language);
-    if (!settings.refusal.empty()) {
-      err << kProgram << ": " << path << ": " << settings.refusal << "; use --rate 4000\n";
-      status = kExitRefused;
-      continue;
-    }
-    std::string target = conversion.DefaultOutputPath();
-    if (options.output) {
-      target = *options.output;
-    } else if (options.directory) {
-      target =
-          (std::filesystem::path(*options.directory) / std::filesystem::path(target).filename())
-              .string();
-    }
-    outcome = conversion.Finish(settings.settings, target);
-    if (!outcome.Succeeded()) {
-      ReportRefusal(err, path, outcome, language);
-      status = kExitRefused;
-      continue;
-    }
-    out << path << " -> " << target << ": " << FileSizeMessage(outcome.fileBytes, language) << '\n';
+  unsigned jobs =
+      options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  // Files that would go to the same name are converted one after the other, so that the last
+  // of them wins as it does without -j.
+  std::set<std::string> targets;
+  for (const std::string& file : options.files) {
+    if (!targets.insert(TargetOf(file, options)).second) jobs = 1;
   }
-  return status;
+  return ConvertAll(options, jobs, language, out, err);
 }
 
 }  // namespace pelorin::cli

@@ -42,14 +42,26 @@ ConversionOutcome Conversion::Open(const std::string& path) {
   return outcome;
 }
 
-std::string Conversion::BaseName() const {
-  const std::string name = std::filesystem::path(path_).filename().string();
+namespace {
+
+std::string BaseNameOf(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename().string();
   const size_t dot = name.find_last_of('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+}  // namespace
+
+std::string DefaultOutputPath(const std::string& input) {
+  return (std::filesystem::path(input).parent_path() / (BaseNameOf(input) + ".mmf")).string();
+}
+
+std::string Conversion::BaseName() const {
+  return BaseNameOf(path_);
+}
+
 std::string Conversion::DefaultOutputPath() const {
-  return (std::filesystem::path(path_).parent_path() / (BaseName() + ".mmf")).string();
+  return pelorin::DefaultOutputPath(path_);
 }
 
 SettingsChoice Conversion::Settings(const UserChoices& choices, Language language) const {

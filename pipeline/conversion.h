@@ -62,6 +62,10 @@ class Conversion {
 // the filter's reach beyond it); the file is the same as from the whole clip.
 int32_t FramesWorthConverting(const PcmFormat& format, int variant, int32_t taps);
 
+// Where a conversion of the input puts its file unless told otherwise: beside the input, the
+// input's name without its extension + ".mmf".
+std::string DefaultOutputPath(const std::string& input);
+
 // The filter length every conversion uses.
 inline constexpr int32_t kConversionTaps = 256;
 

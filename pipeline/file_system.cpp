@@ -28,6 +28,12 @@ double QueryFreeSpace(const std::string& path) {
 
 namespace {
 
+// The system's text for an error number; strerror's buffer may be shared between threads.
+std::string ErrorText(int code) {
+  char buffer[256];
+  return strerror_r(code, buffer, sizeof buffer);
+}
+
 // The file a path names once every symbolic link on the way is followed, whether or not that
 // file exists yet; nothing for a loop or a chain too long to follow.
 std::optional<std::filesystem::path> FollowLinks(std::filesystem::path path) {
@@ -46,7 +52,7 @@ std::optional<std::filesystem::path> FollowLinks(std::filesystem::path path) {
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                          std::string* error) {
   const auto fail = [&](const std::string& what, int code) {
-    if (error) *error = what + ": " + std::strerror(code);
+    if (error) *error = what + ": " + ErrorText(code);
     return false;
   };
   // A link is followed: the file it names is replaced in its own folder, and the link stays.
@@ -69,9 +75,13 @@ bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     if (access(target.c_str(), W_OK) != 0) return fail("cannot write " + path, errno);
     mode = existing.st_mode & 07777;
   } else {
-    // A new file gets the permissions any new file would.
-    const mode_t mask = umask(0);
-    umask(mask);
+    // A new file gets the permissions any new file would. The mask can only be read by setting
+    // it, so it is read once, before conversions may run side by side.
+    static const mode_t mask = [] {
+      const mode_t m = umask(0);
+      umask(m);
+      return m;
+    }();
     mode = 0666 & ~mask;
   }
   const std::filesystem::path folder =

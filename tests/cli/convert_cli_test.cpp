@@ -1,6 +1,8 @@
 // `pelorin-cli convert` run as a separate process.
 
 #include "support/cli_fixture.h"
+#include "support/image_builder.h"
+#include "support/tone_files.h"
 
 namespace {
 
@@ -136,6 +138,8 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
       {"convert", "-o", "x.mmf", "-d", ".", "a.wav"},
       {"convert", "-o", "a.wav", "a.wav"},
       {"convert", "-o", "./a.wav", "a.wav"},
+      {"convert", "-j", "0", "a.wav"},
+      {"convert", "--jobs=x", "a.wav"},
   };
   for (const auto& args : usages) {
     const CliRun r = Cli(args);
@@ -178,6 +182,40 @@ TEST_F(KivraCli, InfoAndDecodeReadWhatConvertWrites) {
   EXPECT_NE(info.err.find("cut.mmf: offset "), std::string::npos) << info.err;
   EXPECT_EQ(Cli({"decode", "cut.mmf", "-o", "cut.wav"}).status, 1);
   EXPECT_FALSE(fs::exists(dir_ / "work" / "cut.wav"));
+}
+
+// Several files at once: the lines still come in the order of the files, a refused file in the
+// middle is reported in its place and makes the status 1, and every file is what it is without
+// -j. The first file is the longest, so that later ones finish first.
+TEST_F(ConvertCli, JobsKeepTheOrderOfTheFiles) {
+  std::vector<std::string> args = {"convert", "-j", "3", "-d", "out", "--date", "20261208"};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 7; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".wav";
+    if (i == 3) {
+      std::ofstream(Work(name)) << "not audio";
+    } else {
+      ASSERT_TRUE(WriteToneWav(Work(name), 22050, 2, uint32_t(22050 * (i == 0 ? 20 : 1))));
+      expected.push_back(name + " -> out/f" + std::to_string(i) + ".mmf");
+    }
+    args.push_back(name);
+  }
+  fs::create_directory(Work("out"));
+  const CliRun r = Cli(args);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("pelorin-cli: f3.wav: Audio format not supported (", 0), 0u) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), expected.size()) << r.out;
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(expected[i], 0), 0u);
+
+  fs::rename(Work("out"), Work("parallel"));
+  fs::create_directory(Work("out"));
+  args[2] = "1";
+  EXPECT_EQ(Cli(args).out, r.out);
+  for (int i : {0, 1, 2, 4, 5, 6}) {
+    const std::string name = "f" + std::to_string(i) + ".mmf";
+    EXPECT_EQ(Bytes("out/" + name), Bytes("parallel/" + name)) << name;
+  }
 }
 
 }  // namespace
