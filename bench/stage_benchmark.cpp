@@ -1,0 +1,100 @@
+// Where the time of one conversion goes: each stage of the command line's work on one input
+// file, timed on its own, the median of several runs.
+//
+//   build/bench/stage-benchmark FILE [RUNS]
+//
+// Stages: reading the file whole, loading it (parsing and 16-bit samples), mixing down,
+// converting the rate to 8000 Hz, encoding the file image, and writing it (atomically, into
+// the temporary folder).
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/audio_engine.h"
+#include "kivra/content_info.h"
+#include "pipeline/conversion.h"
+#include "pipeline/file_system.h"
+#include "pipeline/input_file.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: stage-benchmark FILE [RUNS]\n");
+    return 2;
+  }
+  const std::string path = argv[1];
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+  const std::optional<pelorin::InputKind> kind = pelorin::InputKindFromName(path);
+  if (!kind) {
+    std::fprintf(stderr, "stage-benchmark: %s is not a .wav or .aif file\n", path.c_str());
+    return 1;
+  }
+  const std::string target =
+      (std::filesystem::temp_directory_path() / "pelorin-stage-benchmark.mmf").string();
+  const char* names[] = {"read", "load", "mix down", "rate", "encode", "write"};
+  std::vector<double> times[6];
+  for (int run = 0; run < runs; ++run) {
+    Clock::time_point t = Clock::now();
+    const auto lap = [&](int stage) {
+      const Clock::time_point now = Clock::now();
+      times[stage].push_back(Milliseconds(now - t));
+      t = now;
+    };
+    const std::optional<std::vector<uint8_t>> image = pelorin::ReadWholeFile(path);
+    lap(0);
+    if (!image) {
+      std::fprintf(stderr, "stage-benchmark: cannot read %s\n", path.c_str());
+      return 1;
+    }
+    pelorin::AudioEngine engine;
+    if (engine.Load(*kind == pelorin::InputKind::kAiff ? 1 : 0, image->data(),
+                    static_cast<int32_t>(image->size())) != pelorin::kOk) {
+      std::fprintf(stderr, "stage-benchmark: %s does not load\n", path.c_str());
+      return 1;
+    }
+    lap(1);
+    engine.MixDown(0);
+    lap(2);
+    engine.TrimFrames(pelorin::FramesWorthConverting(engine.Format(), 0, pelorin::kConversionTaps));
+    engine.ConvertRate(8000, pelorin::kConversionTaps);
+    lap(3);
+    pelorin::ContentInfo info;
+    info.textCode = 2;
+    std::vector<uint8_t> file;
+    engine.EncodeKivra(0, 0, &info, file);
+    lap(4);
+    pelorin::WriteFileAtomically(target, file, nullptr);
+    lap(5);
+  }
+  std::filesystem::remove(target);
+  double total = 0;
+  std::printf("stage      median ms (of %d runs)\n", runs);
+  for (int stage = 0; stage < 6; ++stage) {
+    const double m = Median(times[stage]);
+    total += m;
+    std::printf("%-10s %8.2f\n", names[stage], m);
+  }
+  std::printf("%-10s %8.2f\n", "total", total);
+  return 0;
+}
