@@ -128,6 +128,9 @@ void DropJob::Run(const QStringList& droppedPaths) {
     if (!choice.refusal.empty()) return;
     settings = choice.settings;
   }
+  // The window shows its own content again before the work holds the program, rather than the
+  // picture of the settings window it had.
+  if (mainWindow_) mainWindow_->window()->repaint();
 
   {
     const BusyCursor busy;

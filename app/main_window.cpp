@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/about_dialog.h"
 #include "app/bitmap_button.h"
@@ -61,11 +62,18 @@ void MainWindow::showEvent(QShowEvent* event) {
   if (!shownBefore_) {
     shownBefore_ = true;
     // QDialog leaves room for a frame this window does not have, so it would sit off centre.
-    // A window the program placed itself stays where it was put.
+    // A window the program placed itself stays where it was put. This is the only time the
+    // program places its window (where the window system lets it); secondary windows show
+    // inside it.
     if (!testAttribute(Qt::WA_Moved)) {
       QScreen* target = QGuiApplication::screenAt(frameGeometry().center());
       if (target == nullptr) target = screen();
-      if (target != nullptr) move(target->availableGeometry().center() - rect().center());
+      if (target != nullptr) {
+        // Within the screen's free area, with the band to drag it by in reach.
+        const QRect area = target->availableGeometry();
+        const QPoint centred = area.center() - rect().center();
+        move(std::max(centred.x(), area.left()), std::max(centred.y(), area.top()));
+      }
     }
     raise();
     activateWindow();

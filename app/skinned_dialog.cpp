@@ -1,10 +1,15 @@
 #include "app/skinned_dialog.h"
 
+#include <QDropEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
+#include <QList>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "app/bitmap_button.h"
 
@@ -13,9 +18,8 @@ namespace pelorin::ui {
 namespace {
 
 // Ends the window a secondary window stands in for: a dialog with result 0, any other window by
-// closing it. ShowInPlace hid a dialog owner without ending its modal run, and a hidden dialog's
-// done() would not end that run either, so such an owner is first shown to Qt alone, never on
-// screen.
+// closing it. A hidden dialog's done() would not end its modal run, so such an owner is first
+// shown to Qt alone, never on screen.
 void EndOwner(QWidget& owner) {
   auto* dialog = qobject_cast<QDialog*>(&owner);
   if (dialog == nullptr) {
@@ -29,6 +33,155 @@ void EndOwner(QWidget& owner) {
   }
   dialog->done(SkinnedDialog::kPoweredOff);
   dialog->setAttribute(Qt::WA_DontShowOnScreen, offScreen);
+}
+
+// The first control of `dialog` that the Tab key would reach, or the dialog itself: where the
+// keys go while it runs, as when a window of its own opens.
+QWidget* FirstFocus(SkinnedDialog& dialog) {
+  for (QWidget* w = dialog.nextInFocusChain(); w != &dialog && dialog.isAncestorOf(w);
+       w = w->nextInFocusChain()) {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&dialog) && w->isEnabled()) return w;
+  }
+  return &dialog;
+}
+
+// One run of a dialog in place: the dialog becomes a child of the main window covering its
+// content, and a local event loop runs until the dialog ends, the window is hidden or the main
+// window goes away.
+class InPlaceRun : public QObject {
+ public:
+  InPlaceRun(QWidget& host, SkinnedDialog& dialog);
+  ~InPlaceRun() override;
+  InPlaceRun(const InPlaceRun&) = delete;
+  InPlaceRun& operator=(const InPlaceRun&) = delete;
+
+  int Exec();
+  SkinnedDialog* Dialog() const { return ended_ ? nullptr : &dialog_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void End();
+  void Restore();
+
+  QPointer<QWidget> host_;
+  QPointer<QWidget> window_;
+  SkinnedDialog& dialog_;
+  QPointer<QWidget> dialogParent_;
+  Qt::WindowFlags dialogFlags_;
+  QList<QPointer<QWidget>> hiddenContent_;
+  QPointer<QWidget> focus_;
+  QEventLoop loop_;
+  bool ended_ = false;
+};
+
+// The runs in progress, innermost last.
+std::vector<InPlaceRun*>& Runs() {
+  static std::vector<InPlaceRun*> runs;
+  return runs;
+}
+
+InPlaceRun::InPlaceRun(QWidget& host, SkinnedDialog& dialog)
+    : host_(&host),
+      window_(host.window()),
+      dialog_(dialog),
+      dialogParent_(dialog.parentWidget()),
+      dialogFlags_(dialog.windowFlags()),
+      focus_(host.window()->focusWidget()) {
+  Runs().push_back(this);
+}
+
+InPlaceRun::~InPlaceRun() {
+  Runs().erase(std::find(Runs().begin(), Runs().end(), this));
+}
+
+int InPlaceRun::Exec() {
+  if (auto* skinnedMain = qobject_cast<SkinnedDialog*>(host_.data())) {
+    skinnedMain->RecordSavedRect();
+  }
+  dialog_.SetOwner(host_);
+  for (QWidget* child : host_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child == &dialog_ || child->isWindow() || child->isHidden()) continue;
+    hiddenContent_.append(child);
+    child->hide();
+  }
+  dialog_.setParent(host_, Qt::Widget);
+  // An explicit position, or QDialog would centre the dialog on its parent when shown.
+  dialog_.move(0, 0);
+  dialog_.setResult(0);
+  // The main window owns the dialog now: should it be destroyed, the dialog is taken back first.
+  connect(host_.data(), &QObject::destroyed, this, [this] {
+    dialog_.setParent(dialogParent_, dialogFlags_);
+    End();
+  });
+  connect(&dialog_, &QDialog::finished, this, &InPlaceRun::End);
+  dialog_.installEventFilter(this);
+  host_->installEventFilter(this);
+  if (window_ != host_) window_->installEventFilter(this);
+
+  // The dialog is answered in this window, so the window must be there to answer it in.
+  if (!window_->isVisible()) window_->show();
+  dialog_.show();
+  FirstFocus(dialog_)->setFocus(Qt::OtherFocusReason);
+  if (!ended_) loop_.exec(QEventLoop::DialogExec);
+  Restore();
+  return dialog_.result();
+}
+
+void InPlaceRun::End() {
+  ended_ = true;
+  loop_.quit();
+}
+
+void InPlaceRun::Restore() {
+  dialog_.removeEventFilter(this);
+  if (host_) host_->removeEventFilter(this);
+  if (window_) window_->removeEventFilter(this);
+  if (host_ && dialog_.parentWidget() == host_) {
+    // Taken while the dialog is still in the window: the window would otherwise keep pointing
+    // at the focused control once the dialog has left it.
+    if (QWidget* focus = window_->focusWidget(); focus != nullptr && dialog_.isAncestorOf(focus))
+      focus->clearFocus();
+    dialog_.clearFocus();
+    dialog_.hide();
+    dialog_.setParent(dialogParent_, dialogFlags_);
+  }
+  for (const QPointer<QWidget>& child : std::as_const(hiddenContent_)) {
+    if (child) child->show();
+  }
+  if (focus_) focus_->setFocus(Qt::OtherFocusReason);
+}
+
+bool InPlaceRun::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::Hide:
+      // Hidden along with the window the program is ending with; a minimised window's hide is
+      // spontaneous and ends nothing.
+      if (watched == &dialog_ && !event->spontaneous()) End();
+      break;
+    case QEvent::Close:
+      // The window closed by the desktop is the dialog closed: Cancel. The power button closes
+      // a plain main window on purpose.
+      if (watched == window_ && !ended_ && !dialog_.PoweredOff()) {
+        event->ignore();
+        dialog_.close();
+        return true;
+      }
+      break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      // A drop on the main window would start a job while this dialog waits for an answer.
+      if (watched != &dialog_) {
+        static_cast<QDropEvent*>(event)->ignore();
+        return true;
+      }
+      break;
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 }  // namespace
@@ -47,7 +200,7 @@ SkinnedDialog::SkinnedDialog(const Skin& skin, QWidget* parent)
 }
 
 void SkinnedDialog::RecordSavedRect() {
-  savedRect_ = frameGeometry();
+  savedRect_ = window()->frameGeometry();
 }
 
 void SkinnedDialog::SetOwner(QWidget* owner) {
@@ -99,9 +252,11 @@ void SkinnedDialog::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   if (event->button() == Qt::LeftButton && kTitleBand.contains(point)) {
     event->accept();
-    // The window system moves the window itself where it can (the only way on Wayland).
-    if (QWindow* window = windowHandle(); window != nullptr && window->startSystemMove()) return;
-    dragOffset_ = point;
+    // The band drags the whole window, also when this dialog is its content. The window system
+    // moves the window itself where it can (the only way on Wayland).
+    if (QWindow* handle = window()->windowHandle(); handle != nullptr && handle->startSystemMove())
+      return;
+    dragOffset_ = mapTo(window(), point);
     dragging_ = true;
     return;
   }
@@ -111,7 +266,7 @@ void SkinnedDialog::mousePressEvent(QMouseEvent* event) {
 void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
   if (dragging_) {
     // Borderless, so the window's origin is its client origin and it follows the cursor exactly.
-    move(event->globalPosition().toPoint() - dragOffset_);
+    window()->move(event->globalPosition().toPoint() - dragOffset_);
     event->accept();
     return;
   }
@@ -137,29 +292,15 @@ void SkinnedDialog::keyPressEvent(QKeyEvent* event) {
 
 int ShowInPlace(QWidget* mainWindow, SkinnedDialog& dialog) {
   if (mainWindow == nullptr) return dialog.exec();
-  const QPointer<QWidget> main = mainWindow;
-  const QRect mainRect = main->frameGeometry();
-  if (auto* skinnedMain = qobject_cast<SkinnedDialog*>(main.data())) skinnedMain->RecordSavedRect();
+  InPlaceRun run(*mainWindow, dialog);
+  return run.Exec();
+}
 
-  dialog.SetOwner(main);
-  dialog.move(mainRect.topLeft());
-  // Qt cannot show a window of zero size, so the main window is hidden instead. A QDialog's own
-  // hide() would also end its modal run, the program's main loop, so it is hidden as a plain
-  // widget.
-  main->QWidget::setVisible(false);
-
-  const int result = dialog.exec();
-  if (!main) return result;
-  if (dialog.PoweredOff()) {
-    // The program is ending; the main window stays hidden where the dialog last stood.
-    main->move(dialog.frameGeometry().topLeft());
-    return result;
+SkinnedDialog* ActiveInPlaceDialog() {
+  for (auto run = Runs().rbegin(); run != Runs().rend(); ++run) {
+    if (SkinnedDialog* dialog = (*run)->Dialog()) return dialog;
   }
-  const QRect dialogRect =
-      dialog.SavedRect().isNull() ? dialog.frameGeometry() : dialog.SavedRect();
-  main->move(dialogRect.topLeft());
-  main->show();
-  return result;
+  return nullptr;
 }
 
 }  // namespace pelorin::ui

@@ -38,7 +38,8 @@ class Skin {
 
 // What every window of the program shares: borderless, sized and painted from the background
 // bitmap, dragged by the band along its top, closed through OK or Cancel with its rectangle
-// recorded, and, on secondary windows, the power button that ends the program.
+// recorded, and, on secondary windows, the power button that ends the program. A secondary
+// window runs as the content of the main window (ShowInPlace), or on its own.
 class SkinnedDialog : public QDialog {
   Q_OBJECT
 
@@ -57,8 +58,9 @@ class SkinnedDialog : public QDialog {
   explicit SkinnedDialog(const Skin& skin = Skin(), QWidget* parent = nullptr);
 
   const Skin& GetSkin() const { return skin_; }
-  // A secondary window's rectangle when it last closed through OK or Cancel; the main window's
-  // rectangle before a secondary window last took its place. Null until recorded.
+  // The rectangle of the window it stood in (itself, or the main window it was shown in) when it
+  // last closed through OK or Cancel; the main window's rectangle before a secondary window last
+  // took its place. Null until recorded.
   QRect SavedRect() const { return savedRect_; }
   void RecordSavedRect();
   bool IsDragging() const { return dragging_; }
@@ -102,10 +104,14 @@ class SkinnedDialog : public QDialog {
   QPointer<QWidget> owner_;
 };
 
-// Runs `dialog` modally in the main window's place: the main window steps aside, the dialog
-// appears exactly where it stood, and when the dialog closes the main window comes back with its
-// top-left where the dialog was last left. After the power button the main window stays away,
-// since the program is ending. Returns the dialog's result.
+// Runs `dialog` modally as the content of the main window, so that the program keeps one window
+// that never moves by itself: the dialog covers the main window's content, which is hidden, until
+// it ends; then the content comes back. Meanwhile the window takes no drops, and closing it
+// cancels the dialog. After the power button the window stays ended, since the program is ending.
+// Without a main window the dialog runs on its own. Returns the dialog's result.
 int ShowInPlace(QWidget* mainWindow, SkinnedDialog& dialog);
+
+// The dialog that ShowInPlace runs now, the innermost if several; null when none.
+SkinnedDialog* ActiveInPlaceDialog();
 
 }  // namespace pelorin::ui

@@ -470,7 +470,7 @@ void DropConversionTest::bellExampleThroughTheRealWindows() {
   int windows = 0;
   QTimer confirm;
   connect(&confirm, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<SkinnedDialog*>(QApplication::activeModalWidget());
+    SkinnedDialog* dialog = ActiveInPlaceDialog();
     if (dialog == nullptr) return;
     if (auto* shown = qobject_cast<MessageDialog*>(dialog)) message = shown->Text();
     ++windows;

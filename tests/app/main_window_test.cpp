@@ -1,5 +1,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QLockFile>
 #include <QMimeData>
 #include <QProcess>
@@ -8,11 +9,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include "app/about_dialog.h"
 #include "app/bitmap_button.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
+#include "app/settings_dialog.h"
 #include "app/shaped_static.h"
 #include "app/single_instance.h"
 #include "support/skin_test_support.h"
@@ -51,6 +54,19 @@ bool Drop(QWidget& window, const QMimeData& data,
   return enter.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
 }
 
+// The visible top-level widgets and windows with their titles, e.g. "widget Pelorin, window
+// Pelorin".
+QString VisibleWindows() {
+  QStringList seen;
+  for (const QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->isVisible()) seen.append(QStringLiteral("widget ") + widget->windowTitle());
+  }
+  for (const QWindow* window : QGuiApplication::topLevelWindows()) {
+    if (window->isVisible()) seen.append(QStringLiteral("window ") + window->title());
+  }
+  return seen.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -68,6 +84,7 @@ class MainWindowTest : public QObject {
   void refusedDrops();
   void dropsLandOnTheMainWindow();
   void aboutRunsInPlace();
+  void oneWindowThroughTheWholeWorkflow();
   void lockIsPerUserAndFolder();
   void secondStartEndsSilently();
 };
@@ -227,8 +244,9 @@ void MainWindowTest::aboutRunsInPlace() {
   bool backAfterwards = false;
   QTimer::singleShot(0, &main, [&] {
     QTimer::singleShot(0, &main, [&] {
-      auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
-      aboutInPlace = about != nullptr && about->pos() == kMainPosition && !main.isVisible();
+      auto* about = qobject_cast<AboutDialog*>(ActiveInPlaceDialog());
+      aboutInPlace = about != nullptr && about->window() == &main && main.pos() == kMainPosition &&
+                     !main.AboutButton()->isVisible();
       if (about != nullptr) about->accept();
     });
     QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, kAboutCentre);
@@ -240,6 +258,78 @@ void MainWindowTest::aboutRunsInPlace() {
   QVERIFY(!failSafe.Fired());
   QVERIFY(aboutInPlace);
   QVERIFY(backAfterwards);
+}
+
+// The program keeps one window, titled for the task bar, from a drop to the completed message
+// and through the about window; each step shows in it. After the settings window's OK the window
+// shows its own content again before the work starts.
+void MainWindowTest::oneWindowThroughTheWholeWorkflow() {
+  QTemporaryDir folder;
+  const QString input = folder.filePath(QStringLiteral("bell.wav"));
+  QVERIFY(QFile::copy(QStringLiteral(PELORIN_SOURCE_DIR "/samples/bell.wav"), input));
+  const auto data = Files({QUrl::fromLocalFile(input)});
+  MainWindow main(MainSkin());
+  main.move(kMainPosition);
+  QStringList steps;
+  const auto step = [&](const QString& name) {
+    steps.append(name + QStringLiteral(": ") + VisibleWindows());
+  };
+  QRgb shownDuringWork = 0;
+  main.SetDropServices({[&](const QString&) {
+                          step(QStringLiteral("work"));
+                          // Where the drop panel lies; the settings window has its background.
+                          shownDuringWork =
+                              main.screen()->grabWindow(main.winId()).toImage().pixel(30, 60);
+                          return 1e12;
+                        },
+                        nullptr});
+  bool dropDuringAbout = true;
+  int stage = 0;
+  QTimer confirm;
+  connect(&confirm, &QTimer::timeout, [&] {
+    SkinnedDialog* dialog = ActiveInPlaceDialog();
+    if (stage == 0 && qobject_cast<SettingsDialog*>(dialog) != nullptr) {
+      step(QStringLiteral("settings"));
+      ++stage;
+      QTest::keyClick(dialog, Qt::Key_Return);
+    } else if (auto* message = qobject_cast<MessageDialog*>(dialog); stage == 1 && message) {
+      step(message->Text());
+      ++stage;
+      QTest::keyClick(dialog, Qt::Key_Return);
+    } else if (stage == 2 && dialog == nullptr && main.acceptDrops()) {
+      step(QStringLiteral("main"));
+      ++stage;
+      QTimer::singleShot(0, &main, [&] {
+        QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, kAboutCentre);
+        step(QStringLiteral("main again"));
+        main.done(7);
+      });
+    } else if (stage == 3 && qobject_cast<AboutDialog*>(dialog) != nullptr) {
+      step(QStringLiteral("about"));
+      ++stage;
+      dropDuringAbout = Drop(main, *data);
+      QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {}, QPoint(155, 91));
+    }
+  });
+  QTimer::singleShot(0, &main, [&] {
+    step(QStringLiteral("start"));
+    QVERIFY(Drop(main, *data));
+    confirm.start(20);
+  });
+  ModalFailSafe failSafe({&main}, 20000);
+  QCOMPARE(main.exec(), 7);
+  QVERIFY(!failSafe.Fired());
+
+  const QString one = QStringLiteral(": widget Pelorin, window Pelorin");
+  QStringList expected;
+  for (const char* name :
+       {"start", "settings", "work", "KIVRA File Size : 7.95KB", "main", "about", "main again"})
+    expected.append(QLatin1String(name) + one);
+  QCOMPARE(steps, expected);
+  QCOMPARE(shownDuringWork, kBlue);
+  QVERIFY(!dropDuringAbout);
+  QCOMPARE(main.pos(), kMainPosition);
+  QVERIFY(QFile::exists(folder.filePath(QStringLiteral("bell.mmf"))));
 }
 
 void MainWindowTest::lockIsPerUserAndFolder() {

@@ -30,6 +30,12 @@ void Drag(QWidget& window, QPoint grip, QPoint delta) {
   QTest::mouseRelease(&window, Qt::LeftButton, {}, grip);
 }
 
+// A click as the window system delivers it: through the window holding `widget`.
+void Click(QWidget& widget, QPoint point) {
+  QTest::mouseClick(widget.window()->windowHandle(), Qt::LeftButton, {},
+                    widget.mapTo(widget.window(), point));
+}
+
 // A main window that is an ordinary window rather than a dialog.
 class PlainWindow : public QWidget {
  public:
@@ -60,6 +66,7 @@ class SkinnedDialogTest : public QObject {
   void powerButtonEndsTheProgram_data();
   void powerButtonEndsTheProgram();
   void powerButtonClosesAPlainMainWindow();
+  void dialogOutlivesItsMainWindow();
 };
 
 void SkinnedDialogTest::frameIsSizedAndPaintedFromTheBackground_data() {
@@ -142,7 +149,8 @@ void SkinnedDialogTest::showInPlaceRoundTrip_data() {
     QTest::newRow(name + " Enter") << kind << QStringLiteral("return") << 1;
     QTest::newRow(name + " keypad Enter") << kind << QStringLiteral("enter") << 1;
     QTest::newRow(name + " Escape") << kind << QStringLiteral("escape") << 2;
-    QTest::newRow(name + " window closed") << kind << QStringLiteral("close") << 2;
+    QTest::newRow(name + " closed") << kind << QStringLiteral("close") << 2;
+    QTest::newRow(name + " window closed") << kind << QStringLiteral("close window") << 2;
   }
 }
 
@@ -156,14 +164,17 @@ void SkinnedDialogTest::showInPlaceRoundTrip() {
   QVERIFY(QTest::qWaitForWindowExposed(&main));
   const std::unique_ptr<SkinnedDialog> dialog = MakeSecondary(kind);
 
-  QPoint shownAt;
-  bool mainHidden = false;
+  bool inPlace = false;
   QTimer::singleShot(0, dialog.get(), [&] {
-    shownAt = dialog->pos();
-    mainHidden = !main.isVisible();
+    // The dialog is the main window's content, covering it whole.
+    inPlace = ActiveInPlaceDialog() == dialog.get() && dialog->window() == &main &&
+              dialog->isVisible() && dialog->geometry() == main.rect();
     Drag(*dialog, QPoint(10, 5), QPoint(-50, 30));
     if (way == u"button") {
-      QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, {}, kCloseButtonCentre);
+      Click(*dialog, kCloseButtonCentre);
+    } else if (way == u"close window") {
+      // What the desktop's close of the one window does: cancel the dialog, not end the program.
+      main.close();
     } else if (way == u"return") {
       QTest::keyClick(dialog.get(), Qt::Key_Return);
     } else if (way == u"enter") {
@@ -178,8 +189,9 @@ void SkinnedDialogTest::showInPlaceRoundTrip() {
   QCOMPARE(ShowInPlace(&main, *dialog), result);
   QVERIFY(!failSafe.Fired());
 
-  QCOMPARE(shownAt, kMainPosition);
-  QVERIFY(mainHidden);
+  QVERIFY(inPlace);
+  QVERIFY(ActiveInPlaceDialog() == nullptr);
+  QVERIFY(dialog->isWindow());
   const QRect left(kMainPosition + QPoint(-50, 30), QSize(210, 100));
   QCOMPARE(dialog->SavedRect(), left);
   QCOMPARE(main.SavedRect(), QRect(kMainPosition, QSize(210, 100)));
@@ -228,7 +240,7 @@ void SkinnedDialogTest::powerButtonEndsTheProgram() {
   QTimer::singleShot(0, &main, [&] {
     QTimer::singleShot(0, dialog.get(), [&] {
       Drag(*dialog, QPoint(10, 5), QPoint(40, 20));
-      QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, {}, kPowerButtonCentre);
+      Click(*dialog, kPowerButtonCentre);
     });
     inPlace = ShowInPlace(&main, *dialog);
   });
@@ -248,14 +260,26 @@ void SkinnedDialogTest::powerButtonClosesAPlainMainWindow() {
   main.show();
   QVERIFY(QTest::qWaitForWindowExposed(&main));
   MessageDialog message(TestSkin());
-  QTimer::singleShot(0, &message, [&] {
-    QTest::mouseClick(message.windowHandle(), Qt::LeftButton, {}, kPowerButtonCentre);
-  });
+  QTimer::singleShot(0, &message, [&] { Click(message, kPowerButtonCentre); });
   ModalFailSafe failSafe;
   QCOMPARE(ShowInPlace(&main, message), 0);
   QVERIFY(!failSafe.Fired());
   QCOMPARE(main.closes, 1);
   QVERIFY(!main.isVisible());
+}
+
+// The dialog is the main window's child while it runs, but not the main window's to delete.
+void SkinnedDialogTest::dialogOutlivesItsMainWindow() {
+  auto* main = new PlainWindow;
+  main->setGeometry(QRect(kMainPosition, QSize(210, 100)));
+  main->show();
+  MessageDialog message(TestSkin());
+  QTimer::singleShot(0, &message, [main] { delete main; });
+  ModalFailSafe failSafe;
+  QCOMPARE(ShowInPlace(main, message), 0);
+  QVERIFY(!failSafe.Fired());
+  QVERIFY(message.isWindow());
+  QVERIFY(ActiveInPlaceDialog() == nullptr);
 }
 
 }  // namespace pelorin::ui::test

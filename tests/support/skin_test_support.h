@@ -106,15 +106,21 @@ inline Skin TestSkin(Language language = Language::kEnglish) {
   return Skin(language, TestBitmap);
 }
 
-// Closes every modal window still open after `milliseconds`, and ends the runs of the given
-// dialogs, which may be hidden while they run, so that a failing test cannot hang on them.
-// Fired() tells the test that this had to happen.
+// Closes every modal window and every dialog shown in place still open after `milliseconds`,
+// and ends the runs of the given dialogs, which may be hidden while they run, so that a failing
+// test cannot hang on them. Fired() tells the test that this had to happen.
 class ModalFailSafe {
  public:
   explicit ModalFailSafe(std::initializer_list<QDialog*> runs = {}, int milliseconds = 5000)
       : runs_(runs.begin(), runs.end()) {
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
+      for (int i = 0; i < 10; ++i) {
+        SkinnedDialog* inPlace = ActiveInPlaceDialog();
+        if (inPlace == nullptr) break;
+        fired_ = true;
+        inPlace->done(-1);
+      }
       for (int i = 0; i < 10; ++i) {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr) break;
