@@ -2,7 +2,10 @@
 
 namespace pelorin::ui {
 
-BitmapButton::BitmapButton(QWidget* parent) : QAbstractButton(parent) {}
+BitmapButton::BitmapButton(QWidget* parent) : QAbstractButton(parent) {
+  // Clicked only: a focused control would be pressed by the space bar.
+  setFocusPolicy(Qt::NoFocus);
+}
 
 bool BitmapButton::SetImage(const QImage& strip, int shapeFlag) {
   return strip_.Take(*this, strip,

@@ -2,7 +2,10 @@
 
 namespace pelorin::ui {
 
-TriStateToggle::TriStateToggle(QWidget* parent) : QAbstractButton(parent) {}
+TriStateToggle::TriStateToggle(QWidget* parent) : QAbstractButton(parent) {
+  // Clicked only: a focused control would be pressed by the space bar.
+  setFocusPolicy(Qt::NoFocus);
+}
 
 bool TriStateToggle::SetImage(const QImage& strip) {
   return strip_.Take(*this, strip, ImageStrip::Fit::kOpaquePixels);

@@ -85,6 +85,7 @@ class MainWindowTest : public QObject {
   void dropsLandOnTheMainWindow();
   void aboutRunsInPlace();
   void oneWindowThroughTheWholeWorkflow();
+  void spaceOnTheFreshWindowOpensNothing();
   void lockIsPerUserAndFolder();
   void secondStartEndsSilently();
 };
@@ -330,6 +331,29 @@ void MainWindowTest::oneWindowThroughTheWholeWorkflow() {
   QVERIFY(!dropDuringAbout);
   QCOMPARE(main.pos(), kMainPosition);
   QVERIFY(QFile::exists(folder.filePath(QStringLiteral("bell.mmf"))));
+}
+
+void MainWindowTest::spaceOnTheFreshWindowOpensNothing() {
+  MainWindow main(MainSkin());
+  bool active = false;
+  bool opened = false;
+  QTimer::singleShot(0, &main, [&] {
+    active = QTest::qWaitForWindowActive(&main);
+    // Ends what the key may open, so that the test goes on.
+    QTimer::singleShot(20, &main, [&] {
+      if (SkinnedDialog* dialog = ActiveInPlaceDialog()) {
+        opened = true;
+        dialog->reject();
+      }
+    });
+    QTest::keyClick(main.windowHandle(), Qt::Key_Space);
+    QTimer::singleShot(40, &main, [&] { main.done(7); });
+  });
+  ModalFailSafe failSafe({&main});
+  QCOMPARE(main.exec(), 7);
+  QVERIFY(!failSafe.Fired());
+  QVERIFY(active);
+  QVERIFY(!opened);
 }
 
 void MainWindowTest::lockIsPerUserAndFolder() {
