@@ -2,10 +2,16 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QValidator>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "app/bitmap_button.h"
 #include "app/tri_state_toggle.h"
 #include "pipeline/conversion.h"
+#include "pipeline/conversion_settings.h"
+#include "pipeline/text_encoding.h"
 
 namespace pelorin::ui {
 
@@ -15,11 +21,49 @@ constexpr int kOff = 0;
 constexpr int kOn = 1;
 constexpr int kUnavailable = 2;
 
-QLineEdit* AddEdit(QWidget* parent, const QString& name, const QRect& geometry) {
+// Whether the file's field keeps `text` whole. Encoded whole rather than cut one byte past the
+// field: a two-byte character crossing that byte would be dropped, and the rest seem to fit.
+bool FitsField(const QString& text, TextEncoding encoding) {
+  return text.size() <= SettingsDialog::kMaxTextLength &&
+         EncodeText(text.toStdString(), encoding, std::string::npos).size() <= kTextFieldBytes;
+}
+
+// Refuses an edit whose text the file's field could not keep whole, so typing stops there and a
+// paste too long for it is not taken.
+class TextFieldValidator : public QValidator {
+ public:
+  TextFieldValidator(TextEncoding encoding, QObject* parent)
+      : QValidator(parent), encoding_(encoding) {}
+
+  State validate(QString& input, int&) const override {
+    return FitsField(input, encoding_) ? Acceptable : Invalid;
+  }
+
+ private:
+  TextEncoding encoding_;
+};
+
+// The longest start of `text`, ending at a character, that the field keeps.
+QString FitToField(const QString& text, TextEncoding encoding) {
+  if (FitsField(text, encoding)) return text;
+  // Where each character ends; a longer start never fits where a shorter one does not.
+  std::vector<qsizetype> ends;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (!(text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()))
+      ends.push_back(i + 1);
+  }
+  const auto first = std::partition_point(
+      ends.begin(), ends.end(), [&](qsizetype end) { return FitsField(text.left(end), encoding); });
+  return first == ends.begin() ? QString() : text.left(*(first - 1));
+}
+
+QLineEdit* AddEdit(QWidget* parent, const QString& name, const QRect& geometry,
+                   TextEncoding encoding) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
   edit->setGeometry(geometry);
   edit->setMaxLength(SettingsDialog::kMaxTextLength);
+  edit->setValidator(new TextFieldValidator(encoding, edit));
   // A file dropped on the window is meant for the window, not to be typed in as its address.
   edit->setAcceptDrops(false);
   return edit;
@@ -29,8 +73,10 @@ QLineEdit* AddEdit(QWidget* parent, const QString& name, const QRect& geometry) 
 
 SettingsDialog::SettingsDialog(const Skin& skin, QWidget* parent)
     : SkinnedDialog(skin, parent),
-      titleEdit_(AddEdit(this, QStringLiteral("title"), {77, 23, 115, 14})),
-      copyrightEdit_(AddEdit(this, QStringLiteral("copyright"), {77, 43, 115, 14})),
+      // The code page the file will be written in, as the conversion chooses it.
+      encoding_(DefaultTextEncoding(skin.GetLanguage())),
+      titleEdit_(AddEdit(this, QStringLiteral("title"), {77, 23, 115, 14}, encoding_)),
+      copyrightEdit_(AddEdit(this, QStringLiteral("copyright"), {77, 43, 115, 14}, encoding_)),
       save_(AddToggle(QStringLiteral("save"), kPermissionToggle, {39, 63}, kOn)),
       trans_(AddToggle(QStringLiteral("trans"), kPermissionToggle, {84, 63}, kOn)),
       rate8k_(AddToggle(QStringLiteral("rate8k"), kRateToggle, {139, 63}, kOff)),
@@ -68,7 +114,7 @@ TriStateToggle* SettingsDialog::AddToggle(const QString& name, int id, QPoint po
 }
 
 void SettingsDialog::SetTitle(const QString& title) {
-  title_ = title.left(kMaxTextLength);
+  title_ = FitToField(title, encoding_);
   titleEdit_->setText(title_);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/skinned_dialog.h"
+#include "pipeline/text_encoding.h"
 
 class QLineEdit;
 
@@ -20,7 +21,8 @@ class SettingsDialog : public SkinnedDialog {
   Q_OBJECT
 
  public:
-  // The longest title or copyright line, in characters.
+  // The longest title or copyright line, in characters (UTF-16 units); each is held besides to
+  // what the file's text field keeps in the code page of the skin's language.
   static constexpr int kMaxTextLength = 256;
   // Bits of Flags(): set when the permission was switched off.
   static constexpr int kNoTransFlag = 1;
@@ -28,6 +30,7 @@ class SettingsDialog : public SkinnedDialog {
 
   explicit SettingsDialog(const Skin& skin = Skin(), QWidget* parent = nullptr);
 
+  // A title the file cannot keep whole is cut, at a character, to what it keeps.
   void SetTitle(const QString& title);
   // Preselects the rate: below 8000 Hz only 4 kHz can be had, from 8000 Hz up 8 kHz is chosen.
   void SetInputRate(int32_t inputRate);
@@ -55,6 +58,7 @@ class SettingsDialog : public SkinnedDialog {
   void ClickTrans();
   void ClickRate(TriStateToggle* clicked, TriStateToggle* other);
 
+  TextEncoding encoding_;
   QLineEdit* titleEdit_;
   QLineEdit* copyrightEdit_;
   TriStateToggle* save_;

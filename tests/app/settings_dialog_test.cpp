@@ -48,6 +48,8 @@ class SettingsDialogTest : public QObject {
   void toggleClicksGiveTheFlags();
   void textsAreReadBackOnOk();
   void textsAreCutAt256Characters();
+  void textsAreHeldToTheFieldsBytes_data();
+  void textsAreHeldToTheFieldsBytes();
   void clearEmptiesBothTexts();
   void cancelKeepsThePresetAndRecordsTheRectangle();
   void enterConfirmsAndEscapeCancelsAModalRun();
@@ -195,6 +197,50 @@ void SettingsDialogTest::textsAreCutAt256Characters() {
   dialog.accept();
   QCOMPARE(dialog.Title(), QString(256, u't'));
   QCOMPARE(dialog.Copyright(), QString(256, u'c'));
+  // Never between the two halves of a character outside the BMP.
+  const QString emoji = QStringLiteral("\U0001F600");
+  dialog.SetTitle(QLatin1Char('x') + emoji.repeated(128));
+  QCOMPARE(dialog.Title(), QLatin1Char('x') + emoji.repeated(127));
+}
+
+void SettingsDialogTest::textsAreHeldToTheFieldsBytes_data() {
+  QTest::addColumn<Language>("language");
+  QTest::addColumn<QString>("character");
+  QTest::addColumn<int>("fits");  // how many of it the file's 256-byte field keeps
+  // The Japanese code page for a Japanese user, Western European otherwise.
+  QTest::newRow("kanji, 2 bytes") << Language::kJapanese << QStringLiteral("漢") << 128;
+  QTest::newRow("ASCII in Japanese") << Language::kJapanese << QStringLiteral("a") << 256;
+  QTest::newRow("half-width kana, 1 byte") << Language::kJapanese << QStringLiteral("ｱ") << 256;
+  QTest::newRow("é, 1 byte") << Language::kEnglish << QStringLiteral("é") << 256;
+  QTest::newRow("kanji as ? in English") << Language::kEnglish << QStringLiteral("漢") << 256;
+}
+
+void SettingsDialogTest::textsAreHeldToTheFieldsBytes() {
+  QFETCH(Language, language);
+  QFETCH(QString, character);
+  QFETCH(int, fits);
+  SettingsDialog dialog{Skin(language)};
+  // A preset title too long is cut at a character to what fits.
+  dialog.SetTitle(QLatin1Char('x') + character.repeated(fits));
+  const QString cut = QLatin1Char('x') + character.repeated(fits - 1);
+  QCOMPARE(Edit(dialog, "title")->text(), cut);
+  QCOMPARE(dialog.Title(), cut);
+  dialog.show();
+
+  // Typing stops at the limit.
+  QLineEdit* copyright = Edit(dialog, "copyright");
+  for (int i = 0; i <= fits; ++i)
+    QTest::sendKeyEvent(QTest::Click, copyright, Qt::Key_unknown, character, {});
+  QCOMPARE(copyright->text().size(), fits);
+  QCOMPARE(copyright->text(), character.repeated(fits));
+  // Pasted text too.
+  copyright->clear();
+  copyright->insert(character.repeated(fits));
+  QCOMPARE(copyright->text(), character.repeated(fits));
+  copyright->insert(character);
+  QCOMPARE(copyright->text(), character.repeated(fits));
+  dialog.accept();
+  QCOMPARE(dialog.Copyright(), character.repeated(fits));
 }
 
 void SettingsDialogTest::clearEmptiesBothTexts() {
