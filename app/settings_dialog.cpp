@@ -21,11 +21,10 @@ constexpr int kOff = 0;
 constexpr int kOn = 1;
 constexpr int kUnavailable = 2;
 
-// Whether the file's field keeps `text` whole. Encoded whole rather than cut one byte past the
-// field: a two-byte character crossing that byte would be dropped, and the rest seem to fit.
+// Whether the file's field keeps `text` whole.
 bool FitsField(const QString& text, TextEncoding encoding) {
   return text.size() <= SettingsDialog::kMaxTextLength &&
-         EncodeText(text.toStdString(), encoding, std::string::npos).size() <= kTextFieldBytes;
+         FitsTextField(text.toStdString(), encoding);
 }
 
 // Refuses an edit whose text the file's field could not keep whole, so typing stops there and a

@@ -29,8 +29,9 @@ SettingsChoice MakeSettings(const UserChoices& choices, int32_t inputRate,
 static_assert(kTextFieldBytes == ContentInfo::kTextSize - 1);
 
 bool FitsTextField(std::string_view utf8, TextEncoding encoding) {
-  // Encoded one byte past the field: a text that fits comes out whole and no longer.
-  return EncodeText(utf8, encoding, kTextFieldBytes + 1).size() <= kTextFieldBytes;
+  // Encoded whole: cut one byte past the field, a two-byte character crossing that byte would
+  // be dropped and the rest would seem to fit.
+  return EncodeText(utf8, encoding, std::string::npos).size() <= kTextFieldBytes;
 }
 
 int32_t DefaultTargetRate(int32_t inputRate) {

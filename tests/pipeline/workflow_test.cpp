@@ -51,6 +51,14 @@ TEST(TextEncoding, CutsAtACharacterBoundary) {
   const std::string utf8 = EncodeText(title, TextEncoding::kUtf8, 256);
   EXPECT_EQ(utf8.size(), 256u);  // 1 + 85 characters of 3 bytes
   EXPECT_EQ(EncodeText(std::string(300, 'x'), TextEncoding::kCp1252, 256).size(), 256u);
+  // A field keeps 128 double-byte characters whole; one more does not fit, though the text cut
+  // to the field would look complete.
+  std::string kanji;
+  for (int i = 0; i < 128; ++i) kanji += "音";
+  EXPECT_TRUE(FitsTextField(kanji, TextEncoding::kCp932));
+  EXPECT_FALSE(FitsTextField(kanji + "音", TextEncoding::kCp932));
+  EXPECT_TRUE(FitsTextField(std::string(256, 'x'), TextEncoding::kCp1252));
+  EXPECT_FALSE(FitsTextField(std::string(257, 'x'), TextEncoding::kCp1252));
 }
 
 TEST(Workflow, MessagesAndPresets) {
