@@ -1,10 +1,15 @@
 #include "engine/mono_resampler.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <numeric>
+#include <vector>
 
 #include "engine/sinc_filter.h"
 
@@ -13,15 +18,55 @@ namespace {
 
 constexpr int32_t kMaxTargetRate = 1000000;
 
-int16_t RoundSum(double sum) {
-  // Rounds non-negative sums to nearest; negative ones move up. -32768 is never produced.
-  const double v = sum + 0.5;
-  if (v > 32767.0) return 32767;
-  if (v < -32767.0) return -32767;
-  return static_cast<int16_t>(static_cast<int32_t>(v));
-}
+enum RowState : uint8_t { kRowEmpty, kRowFilling, kRowReady };
+
+// How many coefficient rows are filled at once when a phase without one comes up.
+constexpr int32_t kRowsAhead = 64;
+
+// The most input a span may hold, 8M + N - 1 samples: 1 MiB of samples and 4 MiB of their
+// transposed copy. With 256 taps it takes every source rate up to 65 kHz, whatever the target;
+// beyond it the outputs are computed in order.
+constexpr int64_t kMaxSpanInput = int64_t{1} << 19;
 
 }  // namespace
+
+struct MonoResampler::SharedRows {
+  // What the coefficients depend on: ratio, taps, cut-off and whether they come from the
+  // single-precision table (itself made from the other four).
+  struct Key {
+    int32_t l = 0;
+    int32_t m = 0;
+    int32_t taps = 0;
+    bool table = false;
+    uint64_t cutoff = 0;
+    bool operator==(const Key&) const = default;
+  };
+
+  // The rows for this key, shared with every resampler holding them now, or new ones.
+  static std::shared_ptr<SharedRows> Acquire(const Key& key) {
+    static std::mutex mutex;
+    static std::vector<std::weak_ptr<SharedRows>> held;
+    const std::lock_guard lock(mutex);
+    std::erase_if(held, [](const std::weak_ptr<SharedRows>& rows) { return rows.expired(); });
+    for (const std::weak_ptr<SharedRows>& weak : held) {
+      std::shared_ptr<SharedRows> rows = weak.lock();
+      if (rows != nullptr && rows->key == key) return rows;
+    }
+    auto rows = std::make_shared<SharedRows>();
+    rows->key = key;
+    rows->values =
+        std::make_unique_for_overwrite<double[]>(static_cast<size_t>(int64_t{key.l} * key.taps));
+    rows->states = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(key.l));
+    held.push_back(rows);
+    return rows;
+  }
+
+  Key key;
+  std::unique_ptr<double[]> values;
+  // A RowState per slot: a row is written only by the resampler that moved it from empty to
+  // filling, and read by others only once it is ready.
+  std::unique_ptr<std::atomic<uint8_t>[]> states;
+};
 
 MonoResampler::MonoResampler(SampleSource* source, int64_t cacheLimit)
     : source_(source), cacheLimit_(cacheLimit) {
@@ -59,17 +104,6 @@ int32_t MonoResampler::Setup(int32_t targetRate, int32_t taps, int32_t tablePhas
   format_.dataBytes = 2 * format_.frameCount;
 
   taps_ = n;
-  historyLength_ = 4 * n;
-  try {
-    history_.assign(static_cast<size_t>(historyLength_), 0);
-    values_.assign(static_cast<size_t>(historyLength_), 0.0);
-  } catch (const std::bad_alloc&) {
-    return -1;
-  }
-  validEnd_ = historyLength_;
-  position_ = historyLength_;
-  phase_ = 0;
-
   cutoff_ = 0.5;
   if (sourceStep_ > targetStep_) cutoff_ = double(targetStep_) * 0.5 / double(sourceStep_);
 
@@ -77,6 +111,20 @@ int32_t MonoResampler::Setup(int32_t targetRate, int32_t taps, int32_t tablePhas
   wholeStep_ = sourceStep_ / targetStep_;
   fractionStep_ = sourceStep_ % targetStep_;
   AllocateCache();
+  // Phases beyond the outputs there are never come up.
+  rowsWanted_ = static_cast<int32_t>(std::min<int64_t>(targetStep_, format_.frameCount));
+  if (!AllocateSpans(ActiveResampleKernel())) {
+    historyLength_ = 4 * n;
+    try {
+      history_.assign(static_cast<size_t>(historyLength_), 0);
+      values_.assign(static_cast<size_t>(historyLength_), 0.0);
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+    validEnd_ = historyLength_;
+    position_ = historyLength_;
+    phase_ = 0;
+  }
   flags_ |= kReady;
   return 0;
 }
@@ -107,13 +155,50 @@ void MonoResampler::AllocateCache() {
   // Only a speed-up: without room for it the coefficients are computed where they are used.
   const int64_t size = int64_t{targetStep_} * taps_;
   if (size > cacheLimit_) return;
+  SharedRows::Key key;
+  key.l = targetStep_;
+  key.m = sourceStep_;
+  key.taps = taps_;
+  key.table = (flags_ & kTableInUse) != 0;
+  key.cutoff = std::bit_cast<uint64_t>(cutoff_);
   try {
-    rows_ = std::make_unique_for_overwrite<double[]>(static_cast<size_t>(size));
-    rowFilled_.assign(static_cast<size_t>(targetStep_), 0);
+    rows_ = SharedRows::Acquire(key);
   } catch (const std::bad_alloc&) {
     rows_.reset();
-    rowFilled_.clear();
   }
+}
+
+bool MonoResampler::AllocateSpans(ResampleKernel kernel) {
+  // The kernel reads whole coefficient rows, so it needs the cache.
+  if (kernel != ResampleKernel::kAvx2 || rows_ == nullptr) return false;
+  const int64_t input = kLanes * int64_t{sourceStep_} + taps_ - 1;
+  if (input > kMaxSpanInput) return false;
+  const auto laneSamples = static_cast<size_t>(sourceStep_ + taps_ - 1);
+  try {
+    history_.assign(static_cast<size_t>(input), 0);
+    laneStorage_.assign(kLanes * laneSamples + 3, 0.0);  // room to align to 32 bytes
+    spanStarts_.resize(static_cast<size_t>(targetStep_));
+    spanOut_.assign(kLanes * static_cast<size_t>(targetStep_), 0);
+  } catch (const std::bad_alloc&) {
+    // Only a speed-up: the outputs are then computed in order.
+    history_.clear();
+    laneStorage_.clear();
+    spanStarts_.clear();
+    spanOut_.clear();
+    return false;
+  }
+  void* lanes = laneStorage_.data();
+  size_t space = laneStorage_.size() * sizeof(double);
+  lanes_ =
+      static_cast<double*>(std::align(32, kLanes * laneSamples * sizeof(double), lanes, space));
+  for (int32_t r = 0; r < targetStep_; ++r) {
+    spanStarts_[static_cast<size_t>(r)] =
+        static_cast<int32_t>(int64_t{r} * sourceStep_ / targetStep_);
+  }
+  historyLength_ = static_cast<int32_t>(input);
+  // The samples before the source's first one are zeros.
+  validEnd_ = taps_ / 2 - 1;
+  return true;
 }
 
 double MonoResampler::Coefficient(int32_t k) const {
@@ -126,6 +211,7 @@ int32_t MonoResampler::Read(int16_t* dst, int32_t frames) {
   if (dst == nullptr || frames < 0) return -1;
   if ((flags_ & kReady) == 0 || (flags_ & kSourceFailed) != 0) return -1;
   if ((flags_ & kFinished) != 0) return 0;
+  if (SpansInUse()) return ReadSpans(dst, frames);
   const int32_t half = taps_ / 2;
   int32_t done = 0;
   while (done < frames) {
@@ -142,28 +228,94 @@ int32_t MonoResampler::Read(int16_t* dst, int32_t frames) {
   return frames;
 }
 
+int32_t MonoResampler::ReadSource() {
+  if ((flags_ & kSourceExhausted) != 0) return 0;
+  while (validEnd_ < historyLength_) {
+    const int32_t got = source_->Read(history_.data() + validEnd_, historyLength_ - validEnd_);
+    if (got < 0) {
+      flags_ |= kSourceFailed;
+      return got;
+    }
+    if (got == 0) {
+      flags_ |= kSourceExhausted;
+      break;
+    }
+    validEnd_ += std::min(got, historyLength_ - validEnd_);
+  }
+  return 0;
+}
+
 int32_t MonoResampler::Refill() {
   const int32_t n = taps_;
   std::copy(history_.end() - n, history_.end(), history_.begin());
   position_ -= 3 * n;
   validEnd_ -= 3 * n;
-  if ((flags_ & kSourceExhausted) == 0) {
-    while (validEnd_ < historyLength_) {
-      const int32_t got = source_->Read(history_.data() + validEnd_, historyLength_ - validEnd_);
-      if (got < 0) {
-        flags_ |= kSourceFailed;
-        return got;
-      }
-      if (got == 0) {
-        flags_ |= kSourceExhausted;
-        break;
-      }
-      validEnd_ += std::min(got, historyLength_ - validEnd_);
-    }
-  }
+  const int32_t result = ReadSource();
+  if (result < 0) return result;
   // Samples moved down from beyond the end are zeros already.
   std::fill(history_.begin() + std::max(validEnd_, n), history_.end(), int16_t{0});
   std::copy(history_.begin(), history_.end(), values_.begin());
+  return 0;
+}
+
+int32_t MonoResampler::ReadSpans(int16_t* dst, int32_t frames) {
+  int32_t done = 0;
+  while (done < frames) {
+    if (spanNext_ == spanCount_) {
+      const int32_t result = NextSpan();
+      if (result < 0) return result;
+      if (spanCount_ == 0) {
+        flags_ |= kFinished;
+        return done;
+      }
+    }
+    const int32_t count = std::min(frames - done, spanCount_ - spanNext_);
+    std::copy_n(spanOut_.begin() + spanNext_, count, dst + done);
+    spanNext_ += count;
+    done += count;
+  }
+  return frames;
+}
+
+int32_t MonoResampler::NextSpan() {
+  const int32_t step = kLanes * sourceStep_;
+  if (spanStarted_) {
+    // The last N - 1 samples start the next span's input.
+    std::copy(history_.begin() + step, history_.end(), history_.begin());
+    validEnd_ = std::max(validEnd_ - step, 0);
+  }
+  spanStarted_ = true;
+  spanCount_ = 0;
+  spanNext_ = 0;
+  const int32_t result = ReadSource();
+  if (result < 0) return result;
+  std::fill(history_.begin() + validEnd_, history_.end(), int16_t{0});
+
+  // Output j of the span lies floor(j x M / L) samples after the span's first instant, which
+  // is history sample N/2 - 1; it exists while that is a sample the source delivered.
+  const int64_t delivered = int64_t{validEnd_} - (taps_ / 2 - 1);
+  if (delivered <= 0) return 0;
+  spanCount_ = static_cast<int32_t>(std::min<int64_t>(
+      kLanes * int64_t{targetStep_}, (delivered * targetStep_ + sourceStep_ - 1) / sourceStep_));
+
+  // Slots whose first lane holds no output are not computed; later lanes past the end are,
+  // and are never handed out.
+  const int32_t slots = std::min(targetStep_, spanCount_);
+  FillRows(slots);
+  const int32_t reach = spanStarts_[static_cast<size_t>(slots - 1)] + taps_;
+  const auto m = static_cast<size_t>(sourceStep_);
+  for (size_t t = 0; t < static_cast<size_t>(reach); ++t) {
+    for (size_t k = 0; k < kLanes; ++k) lanes_[kLanes * t + k] = double(history_[t + k * m]);
+  }
+  LaneSums job;
+  job.rows = rows_->values.get();
+  job.taps = taps_;
+  job.lanes = lanes_;
+  job.starts = spanStarts_.data();
+  job.count = slots;
+  job.stride = targetStep_;
+  job.out = spanOut_.data();
+  ComputeLaneSumsAvx2(job);
   return 0;
 }
 
@@ -177,15 +329,43 @@ void MonoResampler::Advance(int32_t& position, int32_t& phase) const {
   }
 }
 
-const double* MonoResampler::Row(int32_t slot) {
-  double* row = rows_.get() + int64_t{slot} * taps_;
-  if (rowFilled_[static_cast<size_t>(slot)] == 0) {
-    const auto phase = static_cast<int32_t>(int64_t{slot} * sourceStep_ % targetStep_);
-    int32_t k = -phase - (taps_ / 2 - 1) * targetStep_;
-    for (int32_t i = 0; i < taps_; ++i, k += targetStep_) row[i] = Coefficient(k);
-    rowFilled_[static_cast<size_t>(slot)] = 1;
+bool MonoResampler::ClaimRow(int32_t slot) {
+  std::atomic<uint8_t>& state = rows_->states[static_cast<size_t>(slot)];
+  uint8_t expected = kRowEmpty;
+  if (!state.compare_exchange_strong(expected, kRowFilling, std::memory_order_acquire)) {
+    return false;
   }
-  return row;
+  double* row = rows_->values.get() + int64_t{slot} * taps_;
+  const auto phase = static_cast<int32_t>(int64_t{slot} * sourceStep_ % targetStep_);
+  int32_t k = -phase - (taps_ / 2 - 1) * targetStep_;
+  for (int32_t i = 0; i < taps_; ++i, k += targetStep_) row[i] = Coefficient(k);
+  state.store(kRowReady, std::memory_order_release);
+  state.notify_all();
+  return true;
+}
+
+const double* MonoResampler::Row(int32_t slot) {
+  // The rows filled are always the first ones, as slots come up in order from 0. A few beyond
+  // the one asked for are filled with it, so that a resampler running alongside can take some.
+  if (slot >= rowsReady_) FillRows(std::max(slot + 1, std::min(rowsWanted_, slot + kRowsAhead)));
+  return rows_->values.get() + int64_t{slot} * taps_;
+}
+
+void MonoResampler::FillRows(int32_t count) {
+  if (count <= rowsReady_) return;
+  for (int32_t r = rowsReady_; r < count; ++r) {
+    if (rows_->states[static_cast<size_t>(r)].load(std::memory_order_relaxed) == kRowEmpty) {
+      ClaimRow(r);
+    }
+  }
+  // What is not ready now is being filled by another resampler.
+  for (int32_t r = rowsReady_; r < count; ++r) {
+    std::atomic<uint8_t>& state = rows_->states[static_cast<size_t>(r)];
+    for (uint8_t seen; (seen = state.load(std::memory_order_acquire)) != kRowReady;) {
+      state.wait(seen, std::memory_order_acquire);
+    }
+  }
+  rowsReady_ = count;
 }
 
 double MonoResampler::ComputeSampleDirect() const {

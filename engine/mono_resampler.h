@@ -5,12 +5,21 @@
 #include <vector>
 
 #include "audiofile/sample_source.h"
+#include "engine/resample_kernel.h"
 
 namespace pelorin {
 
 // Changes the rate of a mono 16-bit source: every output sample is an N-tap windowed-sinc
 // filter evaluated at that sample's exact rational position in the input. Built on a mono
 // source (not owned), set up once for a target rate, then read to the end.
+//
+// With cached coefficients and the AVX2 kernel (ActiveResampleKernel() at Setup) the outputs
+// are computed a span at a time: the 8L outputs over 8M input samples (L / M the reduced rate
+// ratio). Outputs j, j + L, ..., j + 7L have the same phase, hence the same coefficient row,
+// and windows exactly M samples apart, so two vectors hold their eight sums, each coefficient
+// is loaded once for all eight, and one transposed copy of the span's input feeds all L phases.
+// Otherwise a history of 4N samples is kept and the outputs are computed in order, four scalar
+// sums at a time. Both give the same bits.
 class MonoResampler : public SampleSource {
  public:
   // Coefficients are cached per phase (L x N doubles) when that takes at most this many:
@@ -19,6 +28,8 @@ class MonoResampler : public SampleSource {
   static constexpr int64_t kDefaultCacheLimit = int64_t{1} << 21;
 
   explicit MonoResampler(SampleSource* source, int64_t cacheLimit = kDefaultCacheLimit);
+  MonoResampler(const MonoResampler&) = delete;
+  MonoResampler& operator=(const MonoResampler&) = delete;
 
   // 0, or -1 for a rate outside 1..1000000, fewer than 2 taps, a missing or non-mono source,
   // a second call, a source rate of 0 or less, a ratio or length the history cannot carry,
@@ -33,6 +44,7 @@ class MonoResampler : public SampleSource {
   bool TableInUse() const { return (flags_ & kTableInUse) != 0; }
   int32_t TableSize() const { return tableSize_; }
   bool CacheInUse() const { return rows_ != nullptr; }
+  bool SpansInUse() const { return !spanOut_.empty(); }
 
  private:
   enum Flag : uint32_t {
@@ -46,10 +58,19 @@ class MonoResampler : public SampleSource {
 
   int32_t BuildTable(int32_t phaseLimit, int32_t sizeLimit);
   void AllocateCache();
+  // Sets up the span buffers when the kernel and the ratio allow it; false otherwise.
+  bool AllocateSpans(ResampleKernel kernel);
   // The coefficient at offset k (|k| <= N/2 x L), in units of 1/L input sample, as the sums
   // use it.
   double Coefficient(int32_t k) const;
+  // Reads the source into the history until it is full or the source has nothing left; 0 or
+  // the source's error.
+  int32_t ReadSource();
   int32_t Refill();
+  int32_t ReadSpans(int16_t* dst, int32_t frames);
+  // Moves to the next span: reads its input, computes its outputs. 0 (spanCount_ is 0 when the
+  // source has nothing left for it) or the source's error.
+  int32_t NextSpan();
   // Computes outputs into dst, at most count, as long as they lie inside the current history;
   // returns how many. The first output must lie inside it.
   int32_t ComputeRun(int16_t* dst, int32_t count);
@@ -59,6 +80,11 @@ class MonoResampler : public SampleSource {
   double ComputeSampleDirect() const;
   void Advance(int32_t& position, int32_t& phase) const;
   const double* Row(int32_t slot);
+  // Fills the row of a slot unless another resampler has begun it; whether it did.
+  bool ClaimRow(int32_t slot);
+  // Fills the rows of slots [0, count) nobody else is filling, then waits for the others, so
+  // that resamplers running together share the work.
+  void FillRows(int32_t count);
 
   static constexpr int32_t kBlock = 4;
 
@@ -82,11 +108,29 @@ class MonoResampler : public SampleSource {
   std::vector<float> table_;
   // The N coefficients of each phase, in tap order, filled when the phase first comes up.
   // Output j has phase j x M mod L and uses row j mod L (its slot), so that the rows are read
-  // one after the other through memory.
+  // one after the other through memory. Resamplers with the same ratio, taps and coefficients
+  // share them (the two chains of a long conversion, the two channels of stereo): each row is
+  // computed once, by whichever needs it first.
+  struct SharedRows;
   int64_t cacheLimit_;
   int32_t slot_ = 0;
-  std::unique_ptr<double[]> rows_;
-  std::vector<uint8_t> rowFilled_;
+  std::shared_ptr<SharedRows> rows_;
+  // Rows before this slot are known to be filled; rows from rowsWanted_ on are filled only
+  // when asked for.
+  int32_t rowsReady_ = 0;
+  int32_t rowsWanted_ = 0;
+
+  // Spans. history_ holds the span's input from N/2 - 1 samples before its first output's
+  // instant, 8M + N - 1 samples; the next span keeps its last N - 1. lanes_ is the transposed
+  // copy, kLanes doubles per sample t: history t, t + M, ..., t + 7M (32-byte aligned inside
+  // laneStorage_). spanStarts_[r] is floor(r x M / L), where slot r's window starts.
+  std::vector<double> laneStorage_;
+  double* lanes_ = nullptr;
+  std::vector<int32_t> spanStarts_;
+  std::vector<int16_t> spanOut_;  // kLanes x L outputs, in output order
+  int32_t spanCount_ = 0;         // outputs of the current span that exist
+  int32_t spanNext_ = 0;          // the next one to hand out
+  bool spanStarted_ = false;
 };
 
 }  // namespace pelorin

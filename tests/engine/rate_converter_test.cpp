@@ -6,12 +6,15 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "audiofile/memory_stream.h"
 #include "audiofile/wav_reader.h"
 #include "engine/mono_resampler.h"
+#include "engine/resample_kernel.h"
 #include "engine/sinc_filter.h"
 #include "support/image_builder.h"
 #include "support/reference_resampler.h"
@@ -70,6 +73,27 @@ std::vector<int16_t> ResampleStereo(const std::vector<int16_t>& samples, int32_t
   return ReadAll(converter, 2, chunk);
 }
 
+// Tests that read outputs run once per kernel: each must give the plain sum's bits.
+class OnEachKernel : public ::testing::TestWithParam<ResampleKernel> {
+ protected:
+  void SetUp() override {
+    if (!UseResampleKernel(GetParam())) GTEST_SKIP() << "this processor lacks the instructions";
+  }
+  void TearDown() override { UseResampleKernel(DefaultResampleKernel()); }
+};
+using MonoResamplerOnEachKernel = OnEachKernel;
+using RateConverterOnEachKernel = OnEachKernel;
+
+std::string KernelName(const ::testing::TestParamInfo<ResampleKernel>& info) {
+  return info.param == ResampleKernel::kAvx2 ? "avx2" : "portable";
+}
+INSTANTIATE_TEST_SUITE_P(, MonoResamplerOnEachKernel,
+                         ::testing::Values(ResampleKernel::kPortable, ResampleKernel::kAvx2),
+                         KernelName);
+INSTANTIATE_TEST_SUITE_P(, RateConverterOnEachKernel,
+                         ::testing::Values(ResampleKernel::kPortable, ResampleKernel::kAvx2),
+                         KernelName);
+
 TEST(SincFilter, FunctionValues) {
   EXPECT_EQ(Sinc(0.0), 1.0);
   EXPECT_EQ(Sinc(9e-11), 1.0);
@@ -91,7 +115,7 @@ TEST(SincFilter, FunctionValues) {
   EXPECT_NEAR(sum / 80.0, 1.0, 1e-5);
 }
 
-TEST(MonoResampler, ConstantSignalDownAndUp) {
+TEST_P(MonoResamplerOnEachKernel, ConstantSignalDownAndUp) {
   const std::vector<int16_t> down = ResampleMono(std::vector<int16_t>(2000, 1000), 8000, 4000);
   ASSERT_EQ(down.size(), 1000u);
   EXPECT_EQ(down.front(), 750);  // half of the window lies before the signal
@@ -104,7 +128,7 @@ TEST(MonoResampler, ConstantSignalDownAndUp) {
   for (size_t i = 400; i < 3600; ++i) ASSERT_EQ(up[i], 1000) << i;
 }
 
-TEST(MonoResampler, DoublingKeepsSourceSamplesButMovesNegativesUp) {
+TEST_P(MonoResamplerOnEachKernel, DoublingKeepsSourceSamplesButMovesNegativesUp) {
   const std::vector<int16_t> source = {0, 1, -1, 1900, -1900, 32767, -32768, 5, -5, 0};
   const std::vector<int16_t> out = ResampleMono(source, 4000, 8000);
   ASSERT_EQ(out.size(), 2 * source.size());
@@ -143,7 +167,7 @@ TEST(MonoResampler, TableDependsOnTheReducedRatio) {
   }
 }
 
-TEST(MonoResampler, OutputLengthAndFormat) {
+TEST_P(MonoResamplerOnEachKernel, OutputLengthAndFormat) {
   WavSource source(1, 44100, std::vector<int16_t>(4410, 7));
   MonoResampler resampler(&source.Reader());
   ASSERT_EQ(resampler.Setup(8000, 256, kPhaseLimit, kSizeLimit), 0);
@@ -162,7 +186,7 @@ TEST(MonoResampler, OutputLengthAndFormat) {
   EXPECT_TRUE(ResampleMono({}, 44100, 8000).empty());
 }
 
-TEST(MonoResampler, ClampsAtPlusAndMinus32767) {
+TEST_P(MonoResamplerOnEachKernel, ClampsAtPlusAndMinus32767) {
   std::vector<int16_t> square;
   for (int i = 0; i < 4000; ++i) square.push_back((i / 100) % 2 ? -32768 : 32767);
   const std::vector<int16_t> out = ResampleMono(square, 44100, 8000);
@@ -170,7 +194,7 @@ TEST(MonoResampler, ClampsAtPlusAndMinus32767) {
   EXPECT_EQ(*std::min_element(out.begin(), out.end()), -32767);
 }
 
-TEST(MonoResampler, ReadOfNothingAndReadsAfterTheEnd) {
+TEST_P(MonoResamplerOnEachKernel, ReadOfNothingAndReadsAfterTheEnd) {
   const std::vector<int16_t> signal = TestSignal(3000);
   const std::vector<int16_t> expected = ResampleMono(signal, 22050, 8000);
   WavSource source(1, 22050, signal);
@@ -184,6 +208,30 @@ TEST(MonoResampler, ReadOfNothingAndReadsAfterTheEnd) {
   EXPECT_EQ(ReadAll(resampler, 1, 7), expected);
   EXPECT_EQ(resampler.Read(&sample, 1), 0);
   EXPECT_EQ(resampler.Read(&sample, 1), 0);
+}
+
+TEST(MonoResampler, VectorKernelRoundsEachProductAndSumApart) {
+  if (!ResampleKernelAvailable(ResampleKernel::kAvx2)) GTEST_SKIP() << "no AVX2 here";
+  // -1998 + 3c is exactly 0.5 once 3c is rounded, just below it when fused into one rounding:
+  // a fused multiply-add gives 0 here instead of 1. Slots 0..3 go through the four-slot loop,
+  // slot 4 through the one for the rest.
+  constexpr double c = 0x1.4d15555555555p+9;
+  const double rows[] = {1, c, 1, c, 1, c, 1, c, 1, c};
+  std::vector<double> lanes(kLanes, -1998.0);
+  lanes.resize(2 * kLanes, 3.0);
+  const int32_t starts[] = {0, 0, 0, 0, 0};
+  int16_t out[5 * kLanes] = {};
+  LaneSums job;
+  job.rows = rows;
+  job.taps = 2;
+  job.lanes = lanes.data();
+  job.starts = starts;
+  job.count = 5;
+  job.stride = 5;
+  job.out = out;
+  ComputeLaneSumsAvx2(job);
+  EXPECT_EQ(RoundSum(-1998.0 + 3.0 * c), 1);
+  for (int16_t sample : out) EXPECT_EQ(sample, 1);
 }
 
 TEST(RateConverter, SetupFailures) {
@@ -259,7 +307,7 @@ const RatePair kRatePairs[] = {
     {22254, 8000}, {7999, 8000},  {11127, 4000}, {47999, 8000}, {8000, 7999},
 };
 
-TEST(RateConverter, MonoMatchesThePlainSumBitForBit) {
+TEST_P(RateConverterOnEachKernel, MonoMatchesThePlainSumBitForBit) {
   for (const RatePair& p : kRatePairs) {
     const std::vector<int16_t> signal = TestSignal(size_t(p.from) / 40);
     const std::vector<int16_t> expected = ReferenceResample(signal, p.from, p.to, 256);
@@ -267,9 +315,19 @@ TEST(RateConverter, MonoMatchesThePlainSumBitForBit) {
     // Reads of odd sizes cut the runs of outputs differently.
     EXPECT_EQ(ResampleMono(signal, p.from, p.to, 13), expected) << p.from << " -> " << p.to;
   }
+  // Clips ending at every remainder of the four phases summed together, in each lane of a span
+  // and after several spans: 44100 -> 8000 has 80 phases, 640 outputs to a span of 3528
+  // samples; 8000 -> 44100 with 512 taps has 441 phases, no table and spans of 640 samples.
+  for (int32_t outputs : {1, 2, 3, 4, 5, 6, 7, 81, 243, 402, 563, 639, 640, 641, 1923}) {
+    const std::vector<int16_t> clip = TestSignal(size_t(outputs) * 441 / 80, 3);
+    EXPECT_EQ(ResampleMono(clip, 44100, 8000, 13), ReferenceResample(clip, 44100, 8000, 256))
+        << outputs;
+  }
+  const std::vector<int16_t> clip = TestSignal(700, 4);
+  EXPECT_EQ(ResampleMono(clip, 8000, 44100, 100, 512), ReferenceResample(clip, 8000, 44100, 512));
 }
 
-TEST(RateConverter, StereoMatchesThePlainSumBitForBit) {
+TEST_P(RateConverterOnEachKernel, StereoMatchesThePlainSumBitForBit) {
   for (const RatePair& p : kRatePairs) {
     const std::vector<int16_t> signal = TestSignal(2 * (size_t(p.from) / 50), 777);
     const std::vector<int16_t> expected = ReferenceResampleStereo(signal, p.from, p.to, 256);
@@ -278,8 +336,9 @@ TEST(RateConverter, StereoMatchesThePlainSumBitForBit) {
   }
 }
 
-TEST(RateConverter, OtherTapCountsMatchThePlainSum) {
-  const std::vector<int16_t> signal = TestSignal(1500);
+TEST_P(RateConverterOnEachKernel, OtherTapCountsMatchThePlainSum) {
+  // Long enough for 22050 -> 8000 to cross spans, where few taps make every sample count.
+  const std::vector<int16_t> signal = TestSignal(4000);
   for (int32_t taps : {2, 3, 16, 33, 64}) {
     EXPECT_EQ(ResampleMono(signal, 22050, 8000, 100000, taps),
               ReferenceResample(signal, 22050, 8000, taps))
@@ -290,13 +349,14 @@ TEST(RateConverter, OtherTapCountsMatchThePlainSum) {
   }
 }
 
-TEST(RateConverter, CachedAndDirectCoefficientsGiveTheSameOutput) {
+TEST_P(RateConverterOnEachKernel, CachedAndDirectCoefficientsGiveTheSameOutput) {
   for (const RatePair& p : kRatePairs) {
     const std::vector<int16_t> mono = TestSignal(size_t(p.from) / 25, 99);
     WavSource source(1, p.from, mono);
     MonoResampler direct(&source.Reader(), 0);
     ASSERT_EQ(direct.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
     EXPECT_FALSE(direct.CacheInUse());
+    EXPECT_FALSE(direct.SpansInUse());  // the kernel reads whole rows
     EXPECT_EQ(ReadAll(direct, 1, 1000), ResampleMono(mono, p.from, p.to))
         << p.from << " -> " << p.to;
 
@@ -309,9 +369,30 @@ TEST(RateConverter, CachedAndDirectCoefficientsGiveTheSameOutput) {
   MonoResampler cached(&source.Reader());
   ASSERT_EQ(cached.Setup(8000, 256, kPhaseLimit, kSizeLimit), 0);
   EXPECT_TRUE(cached.CacheInUse());
+  EXPECT_EQ(cached.SpansInUse(), GetParam() == ResampleKernel::kAvx2);
 }
 
-TEST(RateConverter, IdenticalStereoChannelsGiveIdenticalOutputs) {
+TEST_P(RateConverterOnEachKernel, ResamplersOfOneRatioShareTheirCoefficientsAcrossThreads) {
+  // Both are set up before either reads, so they hold the same rows and fill them together.
+  for (const RatePair& p : {RatePair{22254, 8000}, RatePair{44100, 8000}}) {
+    const std::vector<int16_t> first = TestSignal(size_t(p.from) / 8, 1);
+    const std::vector<int16_t> second = TestSignal(size_t(p.from) / 9, 2);
+    WavSource firstSource(1, p.from, first);
+    WavSource secondSource(1, p.from, second);
+    MonoResampler a(&firstSource.Reader());
+    MonoResampler b(&secondSource.Reader());
+    ASSERT_EQ(a.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
+    ASSERT_EQ(b.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
+    std::vector<int16_t> fromA;
+    std::thread reader([&] { fromA = ReadAll(a, 1, 61); });
+    const std::vector<int16_t> fromB = ReadAll(b, 1, 64);
+    reader.join();
+    EXPECT_EQ(fromA, ReferenceResample(first, p.from, p.to, 256)) << p.from;
+    EXPECT_EQ(fromB, ReferenceResample(second, p.from, p.to, 256)) << p.from;
+  }
+}
+
+TEST_P(RateConverterOnEachKernel, IdenticalStereoChannelsGiveIdenticalOutputs) {
   const std::vector<int16_t> mono = TestSignal(2000);
   std::vector<int16_t> stereo;
   for (int16_t s : mono) {
@@ -353,7 +434,7 @@ class FailingSource : public SampleSource {
   int32_t left_;
 };
 
-TEST(MonoResampler, SourceFailureIsReportedAndSticks) {
+TEST_P(MonoResamplerOnEachKernel, SourceFailureIsReportedAndSticks) {
   FailingSource source(1000);
   MonoResampler resampler(&source);
   ASSERT_EQ(resampler.Setup(4000, 256, kPhaseLimit, kSizeLimit), 0);
