@@ -1,13 +1,15 @@
 // How long AudioEngine::ConvertRate takes on 60 seconds of mono sound converted to 8000 Hz,
 // from 44100 Hz (a rate pair with a coefficient table) and from 22254 Hz (one without: the
-// coefficients are computed once per phase and cached). The clip is loaded again before every
-// run, outside the timed part.
+// coefficients are computed once per phase and cached), with each kernel of the resampler. The
+// clip is loaded again before every run, outside the timed part. OneChain times the same work
+// on one thread, coefficients included, and counts its multiply-adds per second.
 //
 // Run on a Release build:
 //
 //   build/bench/resample-benchmark
 //
-// For JSON as well, add --benchmark_out=FILE --benchmark_out_format=json.
+// For JSON as well, add --benchmark_out=FILE --benchmark_out_format=json. The AVX2 runs are
+// skipped on a processor without it.
 
 #include <benchmark/benchmark.h>
 
@@ -18,16 +20,24 @@
 
 #include "audiofile/wav_image_writer.h"
 #include "engine/audio_engine.h"
+#include "engine/clip_source.h"
+#include "engine/mono_resampler.h"
+#include "engine/resample_kernel.h"
 
 namespace {
 
 constexpr int32_t kSeconds = 60;
 constexpr int32_t kTargetRate = 8000;
 constexpr int32_t kTaps = 256;
+// The engine's limits for tabulated coefficients.
+constexpr int32_t kTablePhaseLimit = 640;
+constexpr int32_t kTableSizeLimit = 81920;
 
-// A tone plus noise from a fixed generator: the same image every run, nothing a converter
+using pelorin::ResampleKernel;
+
+// A tone plus noise from a fixed generator: the same samples every run, nothing a converter
 // could shortcut.
-std::vector<uint8_t> MakeImage(int32_t rate) {
+std::vector<int16_t> MakeSamples(int32_t rate) {
   std::vector<int16_t> samples(size_t(kSeconds) * size_t(rate));
   uint32_t state = 0x2545F491u;
   for (size_t i = 0; i < samples.size(); ++i) {
@@ -36,6 +46,11 @@ std::vector<uint8_t> MakeImage(int32_t rate) {
     const double noise = double(int16_t(uint16_t(state >> 16))) / 4.0;
     samples[i] = int16_t(std::lround(tone + noise));
   }
+  return samples;
+}
+
+std::vector<uint8_t> MakeImage(int32_t rate) {
+  const std::vector<int16_t> samples = MakeSamples(rate);
   pelorin::WavImageHeader header;
   header.channels = 1;
   header.bitsPerSample = 16;
@@ -46,7 +61,23 @@ std::vector<uint8_t> MakeImage(int32_t rate) {
   return image;
 }
 
-void BenchConvertRate(benchmark::State& state, int32_t sourceRate) {
+// Chooses the kernel for the runs of one benchmark and gives the default back afterwards.
+class KernelChoice {
+ public:
+  explicit KernelChoice(ResampleKernel kernel) : available_(pelorin::UseResampleKernel(kernel)) {}
+  ~KernelChoice() { pelorin::UseResampleKernel(pelorin::DefaultResampleKernel()); }
+  bool Available() const { return available_; }
+
+ private:
+  bool available_;
+};
+
+void BenchConvertRate(benchmark::State& state, int32_t sourceRate, ResampleKernel kernel) {
+  const KernelChoice choice(kernel);
+  if (!choice.Available()) {
+    state.SkipWithError("this processor lacks the kernel's instructions");
+    return;
+  }
   const std::vector<uint8_t> image = MakeImage(sourceRate);
   const int32_t expectedFrames = kSeconds * kTargetRate;
   for (auto _ : state) {
@@ -68,17 +99,50 @@ void BenchConvertRate(benchmark::State& state, int32_t sourceRate) {
   state.SetItemsProcessed(int64_t(state.iterations()) * expectedFrames);
 }
 
+void BenchOneChain(benchmark::State& state, int32_t sourceRate, ResampleKernel kernel) {
+  const KernelChoice choice(kernel);
+  if (!choice.Available()) {
+    state.SkipWithError("this processor lacks the kernel's instructions");
+    return;
+  }
+  const std::vector<int16_t> samples = MakeSamples(sourceRate);
+  const int32_t expectedFrames = kSeconds * kTargetRate;
+  std::vector<int16_t> out(size_t(expectedFrames) + 1);
+  for (auto _ : state) {
+    pelorin::ClipSource clip(samples, 1, sourceRate, 0, int32_t(samples.size()));
+    pelorin::MonoResampler resampler(&clip);
+    if (resampler.Setup(kTargetRate, kTaps, kTablePhaseLimit, kTableSizeLimit) != 0 ||
+        resampler.Read(out.data(), int32_t(out.size())) != expectedFrames) {
+      state.SkipWithError("the resampler failed or gave the wrong length");
+      break;
+    }
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["multiply_adds"] = benchmark::Counter(
+      double(state.iterations()) * expectedFrames * kTaps, benchmark::Counter::kIsRate);
+}
+
 }  // namespace
 
-BENCHMARK_CAPTURE(BenchConvertRate, Mono44100To8000, 44100)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK_CAPTURE(BenchConvertRate, Mono22254To8000, 22254)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+#define PELORIN_RESAMPLE_BENCHMARK(function, name, rate, kernel) \
+  BENCHMARK_CAPTURE(function, name, rate, kernel)                \
+      ->Unit(benchmark::kMillisecond)                            \
+      ->UseRealTime()                                            \
+      ->Repetitions(5)                                           \
+      ->ReportAggregatesOnly(true)
+
+PELORIN_RESAMPLE_BENCHMARK(BenchConvertRate, Mono44100To8000Portable, 44100,
+                           ResampleKernel::kPortable);
+PELORIN_RESAMPLE_BENCHMARK(BenchConvertRate, Mono44100To8000Avx2, 44100, ResampleKernel::kAvx2);
+PELORIN_RESAMPLE_BENCHMARK(BenchConvertRate, Mono22254To8000Portable, 22254,
+                           ResampleKernel::kPortable);
+PELORIN_RESAMPLE_BENCHMARK(BenchConvertRate, Mono22254To8000Avx2, 22254, ResampleKernel::kAvx2);
+PELORIN_RESAMPLE_BENCHMARK(BenchOneChain, Mono44100To8000Portable, 44100,
+                           ResampleKernel::kPortable);
+PELORIN_RESAMPLE_BENCHMARK(BenchOneChain, Mono44100To8000Avx2, 44100, ResampleKernel::kAvx2);
+PELORIN_RESAMPLE_BENCHMARK(BenchOneChain, Mono22254To8000Portable, 22254,
+                           ResampleKernel::kPortable);
+PELORIN_RESAMPLE_BENCHMARK(BenchOneChain, Mono22254To8000Avx2, 22254, ResampleKernel::kAvx2);
 
 BENCHMARK_MAIN();
