@@ -1,11 +1,10 @@
 #include "app/about_dialog.h"
 
 #include <QPainter>
-#include <algorithm>
 #include <array>
-#include <cmath>
 
 #include "app/bitmap_button.h"
+#include "app/dialog_font.h"
 #include "app/link_static.h"
 #include "pipeline/version.h"
 
@@ -13,71 +12,41 @@ namespace pelorin::ui {
 
 namespace {
 
-// The box a line of text is set in (see PlaceLine), in layout units (see ToPixels): left, top,
-// width and height.
-struct LineBox {
-  int x;
-  int y;
-  int width;
-  int height;
-};
-
-// The version line, the three notice lines and the link.
-constexpr std::array<LineBox, 5> kEnglishLines{{
-    {41, 13, 87, 8},
-    {41, 20, 98, 8},
-    {41, 25, 98, 8},
-    {42, 32, 98, 8},
-    {49, 37, 98, 8},
+// The boxes of the version line and the three notice lines, in the column right of the picture,
+// and of the link, in the bottom bar left of the close button. Each box is as high as its line
+// needs at the language's size; the Japanese lines, taller, have less room than they need, so
+// they are set smaller (FitText). The lowest line in Japanese stops short of the power button.
+constexpr std::array<QRect, 5> kEnglishBoxes{{
+    {58, 20, 151, 14},
+    {58, 34, 151, 14},
+    {58, 48, 151, 14},
+    {58, 62, 151, 14},
+    {4, 83, 124, 16},
 }};
-constexpr std::array<LineBox, 5> kJapaneseLines{{
-    {41, 19, 87, 8},
-    {41, 27, 98, 8},
-    {41, 34, 98, 8},
-    {42, 42, 98, 8},
-    {49, 49, 98, 8},
+constexpr std::array<QRect, 5> kJapaneseBoxes{{
+    {58, 20, 151, 14},
+    {58, 34, 151, 16},
+    {58, 50, 151, 16},
+    {58, 66, 126, 16},
+    {4, 83, 124, 16},
 }};
-
-// Layout units to pixels, each rounded to the nearest pixel. A horizontal unit is 1.5 pixels in
-// both languages; a vertical unit is 1.625 pixels in English and 1.5 in Japanese, so a box 8 units
-// high is 13 pixels high in English and 12 in Japanese.
-QRect ToPixels(const LineBox& box, Language language) {
-  const double xScale = 1.5;
-  const double yScale = language == Language::kJapanese ? 1.5 : 1.625;
-  const auto scale = [](int units, double factor) {
-    return static_cast<int>(std::lround(units * factor));
-  };
-  return {scale(box.x, xScale), scale(box.y, yScale), scale(box.width, xScale),
-          scale(box.height, yScale)};
-}
 
 std::array<QString, 3> NoticeLines(Language language) {
   if (language == Language::kJapanese) {
     return {QStringLiteral("WAV・AIFFの音声を"), QStringLiteral("KIVRA着信音に変換します。"),
             QStringLiteral("フリーソフト・無保証")};
   }
-  // The first and third lines stand only 8 pixels above the next one, so they have no
-  // descenders.
   return {QStringLiteral("Converts WAV and AIFF"), QStringLiteral("into KIVRA ring tones."),
           QStringLiteral("Freeware. No warranties.")};
 }
 
-// The static lines draw straight over the background. Whatever the actual font's proportions, a
-// line's baseline sits five sixths of the way down its box, where a font of the box's height
-// puts it, so that taller fonts (the Japanese Gothic) do not sink onto the buttons.
-void PlaceLine(QLabel* label, const QRect& box) {
-  label->setTextFormat(Qt::PlainText);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  const QFontMetrics metrics = label->fontMetrics();
-  const int baseline = box.y() + (box.height() * 5 + 3) / 6;
-  label->setGeometry(box.x(), baseline - metrics.ascent(), box.width(),
-                     std::max(metrics.height(), box.height()));
-}
-
-void SetTextColour(QLabel* label, QRgb colour) {
+// A line of light text drawn straight over the background.
+void PlaceLine(QLabel* label, const QString& text, const QRect& box, Language language) {
+  SetFittedText(*label, text, box, Qt::AlignLeft, language);
   QPalette colours = label->palette();
-  colours.setColor(QPalette::WindowText, QColor(colour));
+  colours.setColor(QPalette::WindowText, QColor(AboutDialog::kTextColour));
   label->setPalette(colours);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 }  // namespace
@@ -85,22 +54,16 @@ void SetTextColour(QLabel* label, QRgb colour) {
 AboutDialog::AboutDialog(const Skin& skin, QWidget* parent)
     : SkinnedDialog(skin, parent),
       picture_(QPixmap::fromImage(skin.Image(kAboutPicture))),
-      version_(new QLabel(VersionLine(skin.GetLanguage()), this)),
-      link_(new LinkStatic(WebAddress(), this)) {
+      version_(new QLabel(this)),
+      link_(new LinkStatic(QString(), this)) {
   const Language language = skin.GetLanguage();
-  const auto& boxes = language == Language::kJapanese ? kJapaneseLines : kEnglishLines;
-
-  PlaceLine(version_, ToPixels(boxes[0], language));
-  SetTextColour(version_, kTextColour);
-  version_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  const auto& boxes = language == Language::kJapanese ? kJapaneseBoxes : kEnglishBoxes;
+  PlaceLine(version_, VersionLine(language), boxes[0], language);
   const std::array<QString, 3> notices = NoticeLines(language);
   for (size_t i = 0; i < notices.size(); ++i) {
-    auto* notice = new QLabel(notices[i], this);
-    PlaceLine(notice, ToPixels(boxes[i + 1], language));
-    SetTextColour(notice, kTextColour);
-    notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+    PlaceLine(new QLabel(this), notices[i], boxes[i + 1], language);
   }
-  PlaceLine(link_, ToPixels(boxes[4], language));
+  SetFittedText(*link_, WebAddress(), boxes[4], Qt::AlignLeft, language);
   link_->SetLinkCursor(LinkCursor());
 
   BitmapButton* close = AddButton(kCloseButton, {130, 85});
@@ -114,7 +77,6 @@ QString AboutDialog::VersionLine(Language language) {
   return language == Language::kJapanese ? line : QLatin1Char(' ') + line;
 }
 
-// Short enough to stay clear of the power button in both layouts.
 QString AboutDialog::WebAddress() {
   return QStringLiteral("pelorin.example");
 }

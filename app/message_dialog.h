@@ -20,7 +20,9 @@ class MessageDialog : public SkinnedDialog {
   static constexpr int kCompletedMode = 1;
   static constexpr QRgb kCautionColour = qRgb(255, 216, 0);
   static constexpr QRgb kCompletedColour = qRgb(0, 36, 255);
-  static constexpr QRect kTextRect{15, 62, 180, 12};
+  // The text's box: the panel's clear band between its picture and the power button's notch.
+  // A text too wide for it at the window's size is set smaller (see FitText).
+  static constexpr QRect kTextRect{15, 57, 180, 18};
 
   explicit MessageDialog(const Skin& skin = Skin(), QWidget* parent = nullptr);
 

@@ -62,6 +62,7 @@ QLineEdit* AddEdit(QWidget* parent, const QString& name, const QRect& geometry,
   edit->setObjectName(name);
   edit->setGeometry(geometry);
   edit->setMaxLength(SettingsDialog::kMaxTextLength);
+  edit->setFrame(false);  // The skin draws the field; a frame would cut the text's lowest row.
   edit->setValidator(new TextFieldValidator(encoding, edit));
   // A file dropped on the window is meant for the window, not to be typed in as its address.
   edit->setAcceptDrops(false);

@@ -7,7 +7,7 @@ pelorin_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   sox libsox-fmt-all
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev
-  fonts-noto-cjk fonts-dejavu-core
+  fonts-liberation2 fonts-noto-cjk fonts-dejavu-core
   locales
 )
 
