@@ -1,5 +1,6 @@
 #include "app/skin_resources.h"
 
+#include <QGuiApplication>
 #include <QString>
 
 #include <algorithm>
@@ -9,7 +10,8 @@ namespace pelorin::ui {
 namespace {
 
 // The embedded file of each bitmap, in English and in Japanese; most bitmaps have one version
-// for both. The files come from tools/make_skin.cpp.
+// for both. The files come from tools/make_skin.cpp, which writes beside each "NAME.bmp" its
+// twin at twice the resolution, "NAME@2x.png".
 struct SkinBitmap {
   int id;
   const char* english;
@@ -49,12 +51,25 @@ constexpr int kLinkCursorHotY = 1;
 }  // namespace
 
 QImage LoadSkinBitmap(int id, Language language) {
+  return LoadSkinBitmapAtRatio(id, language,
+                               qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0);
+}
+
+QImage LoadSkinBitmapAtRatio(int id, Language language, qreal devicePixelRatio) {
   const auto* entry = std::find_if(kBitmaps.begin(), kBitmaps.end(),
                                    [id](const SkinBitmap& bitmap) { return bitmap.id == id; });
   if (entry == kBitmaps.end()) return {};
-  const char* path = language == Language::kJapanese ? entry->japanese : entry->english;
+  QString path =
+      QString::fromLatin1(language == Language::kJapanese ? entry->japanese : entry->english);
+  int ratio = 1;
+  if (devicePixelRatio >= 2) {
+    path.replace(QStringLiteral(".bmp"), QStringLiteral("@2x.png"));
+    ratio = 2;
+  }
   // One pixel format whatever the file held, so that colour-key comparisons are exact.
-  return QImage(QString::fromLatin1(path)).convertToFormat(QImage::Format_RGB32);
+  QImage image = QImage(path).convertToFormat(QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
+  return image;
 }
 
 QIcon ProgramIcon() {

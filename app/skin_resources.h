@@ -35,8 +35,12 @@ inline constexpr int kIconId = 128;
 inline constexpr int kLinkCursorId = 160;
 
 // The bitmap of a resource number, in the language's version where it has one; a null image
-// for a number the program does not have.
+// for a number the program does not have. Where the device pixel ratio is 2 or more, its twin
+// drawn at twice the resolution, with ratio 2, so that it paints sharp at the same logical size;
+// the twin's transparent pixels are the bitmap's, pixel for pixel. LoadSkinBitmap takes the
+// highest ratio of the screens.
 QImage LoadSkinBitmap(int id, Language language);
+QImage LoadSkinBitmapAtRatio(int id, Language language, qreal devicePixelRatio);
 // Icon 128 and cursor 160.
 QIcon ProgramIcon();
 QCursor LinkCursor();

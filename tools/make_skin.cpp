@@ -1,6 +1,10 @@
-// Draws the window's whole look: every skin bitmap (24-bit BMP), the program icon and the link
-// cursor (PNG). The files in resources/skin are this tool's output; after changing a picture,
-// regenerate them from the repository root:
+// Draws the window's whole look: every skin bitmap (24-bit BMP) and its twin at twice the
+// resolution for 200 % screens (NAME@2x.png, 24-bit), the program icon and the link cursor (PNG).
+// The twins are the same drawing at twice the scale, not enlarged pixels; the transparent pixels of
+// a shaped twin are exactly those of its bitmap, so that shapes and hit areas, taken from the
+// bitmap in logical pixels, match what is drawn. Captions drawn into bitmaps are set smaller,
+// a pixel at a time, where they would not fit (CaptionFont). The files in resources/skin are this
+// tool's output; after changing a picture, regenerate them from the repository root:
 //
 //   build/tools/make-skin resources/skin
 //
@@ -64,10 +68,17 @@ QFont Font(const QString& family, int pixelSize, QFont::Weight weight = QFont::N
   return font;
 }
 
-QImage Canvas(int width, int height, const QColor& fill) {
-  QImage image(width, height, QImage::Format_RGB32);
+// A picture `width` x `height` logical pixels large, drawn at `scale` device pixels per logical
+// pixel. Everything cut from it keeps the scale, so the drawing code works in logical pixels.
+QImage Canvas(int width, int height, const QColor& fill, int scale) {
+  QImage image(width * scale, height * scale, QImage::Format_RGB32);
+  image.setDevicePixelRatio(scale);
   image.fill(fill);
   return image;
+}
+
+int Scale(const QImage& image) {
+  return static_cast<int>(image.devicePixelRatio());
 }
 
 void Antialiased(QPainter& painter) {
@@ -79,19 +90,27 @@ QImage Stack(const std::vector<QImage>& frames) {
   int height = 0;
   for (const QImage& frame : frames) height += frame.height();
   QImage strip(frames.front().width(), height, QImage::Format_RGB32);
-  QPainter painter(&strip);
-  int y = 0;
-  for (const QImage& frame : frames) {
-    painter.drawImage(0, y, frame);
-    y += frame.height();
+  {
+    // Stacked pixel for pixel, whatever the scale.
+    QPainter painter(&strip);
+    int y = 0;
+    for (QImage frame : frames) {
+      frame.setDevicePixelRatio(1);
+      painter.drawImage(0, y, frame);
+      y += frame.height();
+    }
   }
+  strip.setDevicePixelRatio(Scale(frames.front()));
   return strip;
 }
 
 // Shapes are drawn over the very background they will be shown on, so their antialiased edges
-// blend towards it. Afterwards every pixel the shape does not touch at all becomes the key.
+// blend towards it. Afterwards every pixel the shape does not touch at all becomes the key. What
+// the shape touches is measured in logical pixels at every scale, so a twin at twice the
+// resolution is keyed exactly where its bitmap is.
 void KeyOutside(QImage& frame, const QPainterPath& shape) {
-  QImage coverage(frame.size(), QImage::Format_ARGB32_Premultiplied);
+  const int scale = Scale(frame);
+  QImage coverage(frame.size() / scale, QImage::Format_ARGB32_Premultiplied);
   coverage.fill(Qt::transparent);
   {
     QPainter painter(&coverage);
@@ -101,7 +120,7 @@ void KeyOutside(QImage& frame, const QPainterPath& shape) {
   for (int y = 0; y < frame.height(); ++y) {
     for (int x = 0; x < frame.width(); ++x) {
       const QRgb pixel = frame.pixel(x, y) | 0xff000000u;
-      if (qAlpha(coverage.pixel(x, y)) == 0) {
+      if (qAlpha(coverage.pixel(x / scale, y / scale)) == 0) {
         frame.setPixel(x, y, kKey);
       } else if (pixel == kKey) {
         frame.setPixel(x, y, qRgb(255, 1, 255));
@@ -117,6 +136,45 @@ void ShadowedText(QPainter& painter, const QRectF& box, int flags, const QString
   painter.drawText(box.translated(0, 1), flags, text);
   painter.setPen(colour);
   painter.drawText(box, flags, text);
+}
+
+// Whether `text`, drawn as ShadowedText draws it in `box`, keeps kCaptionSpare pixels clear of the
+// left and right of `area` and stays inside it top and bottom, at both scales. Ink is what is at
+// least a quarter covered. The bitmaps' strips are too low for a margin above and below as well.
+constexpr int kCaptionSpare = 2;
+bool CaptionFits(const QFont& font, const QRectF& box, int flags, const QString& text,
+                 const QRect& area) {
+  constexpr int kRoom = 8;  // round the area, where ink that leaves it would land
+  for (int scale : {1, 2}) {
+    QImage canvas((area.size() + QSize(2 * kRoom, 2 * kRoom)) * scale,
+                  QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(scale);
+    canvas.fill(Qt::transparent);
+    {
+      QPainter painter(&canvas);
+      Antialiased(painter);
+      painter.setFont(font);
+      painter.translate(kRoom - area.left(), kRoom - area.top());
+      ShadowedText(painter, box, flags, text, Qt::white, Qt::white);
+    }
+    const QRect allowed((kRoom + kCaptionSpare) * scale, kRoom * scale,
+                        (area.width() - 2 * kCaptionSpare) * scale, area.height() * scale);
+    for (int y = 0; y < canvas.height(); ++y) {
+      for (int x = 0; x < canvas.width(); ++x) {
+        if (qAlpha(canvas.pixel(x, y)) >= 64 && !allowed.contains(x, y)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+// `font`, a pixel smaller at a time until the caption fits `area` (CaptionFits).
+QFont CaptionFont(QFont font, const QRectF& box, int flags, const QString& text,
+                  const QRect& area) {
+  while (!CaptionFits(font, box, flags, text, area) && font.pixelSize() > 1) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+  return font;
 }
 
 // ---- Pictures shared by several bitmaps ------------------------------------------------------
@@ -188,8 +246,8 @@ void DrawPowerSymbol(QPainter& painter, QPointF centre, qreal radius, const QCol
 
 // ---- Background 133 --------------------------------------------------------------------------
 
-QImage Background() {
-  QImage image = Canvas(kWidth, kHeight, kBodyBottom);
+QImage Background(int scale) {
+  QImage image = Canvas(kWidth, kHeight, kBodyBottom, scale);
   QPainter painter(&image);
 
   // Body and bottom bar: gradients that change only with y, so every control drawn over a cut
@@ -223,9 +281,13 @@ QImage Background() {
 
   Antialiased(painter);
   DrawBell(painter, QRectF(5, 3, 14, 14), false);
-  painter.setFont(Font(kSans, 12, QFont::Bold));
-  ShadowedText(painter, QRectF(22, 0, 100, kTitleBand - 1), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Pelorin"), QColor(0xf1, 0xf3, 0xf7), kShadow);
+  // The name, between the bell and the grille.
+  const QRectF titleBox(22, 0, 100, kTitleBand - 1);
+  const int titleFlags = Qt::AlignLeft | Qt::AlignVCenter;
+  const QString title = QStringLiteral("Pelorin");
+  painter.setFont(CaptionFont(Font(kSans, 12, QFont::Bold), titleBox, titleFlags, title,
+                              QRect(20, 0, 140, kTitleBand - 1)));
+  ShadowedText(painter, titleBox, titleFlags, title, QColor(0xf1, 0xf3, 0xf7), kShadow);
 
   // The power button's socket: a recess the disc sits in.
   const QPointF centre = QPointF(kPowerAt) + kPowerCentre;
@@ -247,13 +309,22 @@ QImage Background() {
 }
 
 QImage Cut(const QImage& background, QPoint at, QSize size) {
-  return background.copy(QRect(at, size));
+  const int scale = Scale(background);
+  QImage cut = background.copy(QRect(at * scale, size * scale));
+  cut.setDevicePixelRatio(scale);
+  return cut;
 }
 
 // ---- Buttons 134, 137, 138, 145, 156 and the power button 146 ------------------------------
 
 QImage TextButton(const QImage& background, QPoint at, const QString& label) {
   const QSize size(51, 13);
+  // Fitted once for both frames: the pressed caption sits a pixel lower and to the right.
+  const QRectF box = QRectF(QPointF(0, 0), size).adjusted(0, 0, 0, -0.5);
+  QFont font = Font(kSans, 8, QFont::Bold, QFont::SemiCondensed);
+  for (const QPointF& shift : {QPointF(0, 0), QPointF(1, 1)}) {
+    font = CaptionFont(font, box.translated(shift), Qt::AlignCenter, label, QRect(QPoint(), size));
+  }
   QPainterPath shape;
   shape.addRoundedRect(QRectF(0.5, 0.5, 50, 12), 6, 6);
   QPainterPath face;
@@ -282,9 +353,8 @@ QImage TextButton(const QImage& background, QPoint at, const QString& label) {
       painter.setPen(QPen(QColor(0, 0, 0, 110), 1));
       painter.drawLine(QPointF(5, 2), QPointF(46, 2));
     }
-    painter.setFont(Font(kSans, 8, QFont::Bold, QFont::SemiCondensed));
-    const QRectF box = QRectF(0, 0, 51, 13).translated(pressed ? 1 : 0, pressed ? 1 : 0);
-    ShadowedText(painter, box.adjusted(0, 0, 0, -0.5), Qt::AlignCenter, label,
+    painter.setFont(font);
+    ShadowedText(painter, box.translated(pressed ? 1 : 0, pressed ? 1 : 0), Qt::AlignCenter, label,
                  pressed ? QColor(0xc9, 0xd0, 0xda) : QColor(0xf6, 0xf8, 0xfb),
                  pressed ? QColor(0x14, 0x18, 0x1e) : QColor(0x2a, 0x31, 0x3c));
     painter.end();
@@ -431,12 +501,14 @@ QFont LabelFont(bool japanese) {
 
 // A small label right-aligned against the toggle that follows it.
 QImage SmallLabel(const QImage& background, QPoint at, const QString& text, bool japanese) {
-  QImage image = Cut(background, at, QSize(28, 12));
+  const QSize size(28, 12);
+  QImage image = Cut(background, at, size);
   QPainter painter(&image);
   Antialiased(painter);
-  painter.setFont(LabelFont(japanese));
-  ShadowedText(painter, QRectF(0, japanese ? -1 : -0.5, 26, 12), Qt::AlignRight | Qt::AlignVCenter,
-               text, kLabel, kShadow);
+  const QRectF box(0, japanese ? -1 : -0.5, 26, 12);
+  const int flags = Qt::AlignRight | Qt::AlignVCenter;
+  painter.setFont(CaptionFont(LabelFont(japanese), box, flags, text, QRect(QPoint(), size)));
+  ShadowedText(painter, box, flags, text, kLabel, kShadow);
   return image;
 }
 
@@ -451,9 +523,11 @@ QImage FieldLabel(const QImage& background, int y, const QString& text, bool jap
   painter.fillRect(QRect(192, 2, 1, 15), QColor(0x4c, 0x57, 0x68));
   painter.fillRect(QRect(77, 2, 115, 14), QColor(0xf4, 0xf6, 0xf9));
   Antialiased(painter);
-  painter.setFont(LabelFont(japanese));
-  ShadowedText(painter, QRectF(4, japanese ? -0.5 : 0, 68, 17), Qt::AlignRight | Qt::AlignVCenter,
-               text, kLabel, kShadow);
+  // The word stays clear of the field's recess at x 76.
+  const QRectF box(4, japanese ? -0.5 : 0, 68, 17);
+  const int flags = Qt::AlignRight | Qt::AlignVCenter;
+  painter.setFont(CaptionFont(LabelFont(japanese), box, flags, text, QRect(0, 0, 76, 17)));
+  ShadowedText(painter, box, flags, text, kLabel, kShadow);
   return image;
 }
 
@@ -505,12 +579,13 @@ QImage DropPanel(const QImage& background) {
   painter.drawPath(arrow);
 
   // What it takes, in two tags either side of the tray.
-  painter.setFont(Font(kSans, 9, QFont::Bold));
   for (const auto& [box, text] : {std::pair{QRectF(38, 14, 38, 15), QStringLiteral(".wav")},
                                   std::pair{QRectF(134, 14, 38, 15), QStringLiteral(".aif")}}) {
     painter.setPen(QPen(QColor(0x5a, 0x66, 0x78), 1));
     painter.setBrush(QColor(0x2b, 0x33, 0x3e));
     painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    painter.setFont(
+        CaptionFont(Font(kSans, 9, QFont::Bold), box, Qt::AlignCenter, text, box.toRect()));
     ShadowedText(painter, box, Qt::AlignCenter, text, QColor(0xe4, 0xe8, 0xee), kShadow);
   }
   // Three sound waves under the tray: the panel says "audio" without words.
@@ -678,8 +753,10 @@ struct Output {
   QImage image;
 };
 
-std::vector<Output> DrawAll() {
-  const QImage bg = Background();
+// The skin at `scale` device pixels per logical pixel, under the bitmaps' names; the icon and the
+// cursor only at scale 1.
+std::vector<Output> DrawAll(int scale) {
+  const QImage bg = Background(scale);
   std::vector<Output> out;
   out.push_back({"background.bmp", bg});
   out.push_back({"drop_panel.bmp", DropPanel(bg)});
@@ -707,18 +784,28 @@ std::vector<Output> DrawAll() {
                    FieldLabel(bg, 41, japanese ? "著作権" : "copyright", japanese)});
   }
   out.push_back({"about_picture.bmp", AboutPicture(bg)});
-  out.push_back({"icon_48.png", Icon(48)});
-  out.push_back({"icon_256.png", Icon(256)});
-  out.push_back({"link_cursor.png", LinkCursor()});
+  if (scale == 1) {
+    out.push_back({"icon_48.png", Icon(48)});
+    out.push_back({"icon_256.png", Icon(256)});
+    out.push_back({"link_cursor.png", LinkCursor()});
+  }
   return out;
+}
+
+// Qt's name for a file's twin at twice the resolution, kept in PNG to save room.
+QString TwinName(const QString& name) {
+  QString twin = name;
+  return twin.replace(QStringLiteral(".bmp"), QStringLiteral("@2x.png"));
 }
 
 bool Save(const QDir& dir, const Output& output) {
   const QString path = dir.filePath(output.name);
   const bool bmp = output.name.endsWith(".bmp");
-  // 24 bits per pixel: the program's bitmaps have no alpha; the colour key does that job.
-  const QImage image = bmp ? output.image.convertToFormat(QImage::Format_RGB888)
-                           : output.image.convertToFormat(QImage::Format_ARGB32);
+  // 24 bits per pixel: the program's bitmaps and their twins have no alpha; the colour key does
+  // that job.
+  const bool keyed = bmp || output.name.contains(QStringLiteral("@2x"));
+  const QImage image = keyed ? output.image.convertToFormat(QImage::Format_RGB888)
+                             : output.image.convertToFormat(QImage::Format_ARGB32);
   if (!image.save(path, bmp ? "BMP" : "PNG")) {
     std::fprintf(stderr, "make-skin: cannot write %s\n", qPrintable(path));
     return false;
@@ -756,7 +843,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make-skin: cannot create %s\n", qPrintable(outDir));
     return 1;
   }
-  for (const Output& output : DrawAll()) {
+  for (const Output& output : DrawAll(1)) {
+    if (!Save(dir, output)) return 1;
+  }
+  for (Output& output : DrawAll(2)) {
+    output.name = TwinName(output.name);
     if (!Save(dir, output)) return 1;
   }
   return 0;

@@ -3,6 +3,9 @@
 
 #include <cmath>
 
+#include "app/bitmap_button.h"
+#include "app/message_dialog.h"
+#include "app/region_from_bitmap.h"
 #include "app/skin_resources.h"
 
 using pelorin::Language;
@@ -81,6 +84,9 @@ class SkinResourcesTest : public QObject {
   void languagesDifferOnlyWhereTheyShould();
   void labelsBlendIntoTheBackground();
   void textAreasAreReadable();
+  void twinsAreTheBitmapsAtTwiceTheResolution_data();
+  void twinsAreTheBitmapsAtTwiceTheResolution();
+  void twinShapesControlsInLogicalPixels();
   void panelsLeaveThePowerButtonFree();
   void iconAndCursor();
 };
@@ -189,22 +195,68 @@ void SkinResourcesTest::labelsBlendIntoTheBackground() {
 }
 
 void SkinResourcesTest::textAreasAreReadable() {
-  // The message line lies over panel rows 38..50, x 15..195, in amber on the caution panel and
-  // blue on the completed one; every pixel under it must be part of the panel and contrast
-  // with the text.
-  const QRect line(15, 38, 180, 12);
+  // The message's box lies over the panel (at 0, 24 in the window), its text in amber on the
+  // caution panel and blue on the completed one. The whole box is panel, and where the text can
+  // be, 2 pixels inside it, nothing of the panel's picture shows and every pixel contrasts with
+  // the text.
+  const QRect box = ui::MessageDialog::kTextRect.translated(0, -24);
+  const QRect line = box.adjusted(2, 2, -2, -2);
   const QImage caution = ui::LoadSkinBitmap(ui::kCautionPanel, Language::kEnglish);
   const QImage completed = ui::LoadSkinBitmap(ui::kCompletedPanel, Language::kEnglish);
   for (const QImage* panel : {&caution, &completed}) {
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+      for (int x = box.left(); x <= box.right(); ++x) QVERIFY(panel->pixel(x, y) != kKey);
+    }
     for (int y = line.top(); y <= line.bottom(); ++y) {
-      for (int x = line.left(); x <= line.right(); ++x) QVERIFY(panel->pixel(x, y) != kKey);
+      for (int x = line.left(); x <= line.right(); ++x) {
+        QVERIFY2(panel->pixel(x, y) == panel->pixel(line.left(), y),
+                 qPrintable(QString("picture at %1,%2").arg(x).arg(y)));
+      }
     }
   }
   QVERIFY(WorstContrast(caution, line, qRgb(255, 216, 0)) >= 4.5);
   QVERIFY(WorstContrast(completed, line, qRgb(0, 36, 255)) >= 4.5);
   // The about window's light-grey lines, right of its picture and above the bottom bar.
   const QImage background = ui::LoadSkinBitmap(ui::kBackground, Language::kEnglish);
-  QVERIFY(WorstContrast(background, QRect(58, 22, 146, 55), qRgb(240, 240, 240)) >= 4.5);
+  QVERIFY(WorstContrast(background, QRect(60, 22, 147, 58), qRgb(240, 240, 240)) >= 4.5);
+}
+
+void SkinResourcesTest::twinsAreTheBitmapsAtTwiceTheResolution_data() {
+  bitmapsHaveTheirSizes_data();
+}
+
+void SkinResourcesTest::twinsAreTheBitmapsAtTwiceTheResolution() {
+  QFETCH(int, id);
+  QFETCH(Language, language);
+  QFETCH(QSize, size);
+  // Screens at 150 % get the bitmap itself, at 200 % and more its twin.
+  const QImage bitmap = ui::LoadSkinBitmapAtRatio(id, language, 1.5);
+  QCOMPARE(bitmap.devicePixelRatio(), 1.0);
+  QCOMPARE(bitmap.size(), size);
+  const QImage twin = ui::LoadSkinBitmapAtRatio(id, language, 3);
+  QCOMPARE(twin.devicePixelRatio(), 2.0);
+  QCOMPARE(twin.size(), size * 2);
+  QCOMPARE(twin.pixel(0, 0) == kKey, bitmap.pixel(0, 0) == kKey);
+  // Transparent exactly where the bitmap is, so shapes taken from it fit what is drawn.
+  if (bitmap.pixel(0, 0) == kKey) {
+    for (int y = 0; y < twin.height(); ++y) {
+      for (int x = 0; x < twin.width(); ++x) {
+        QVERIFY2((twin.pixel(x, y) == kKey) == (bitmap.pixel(x / 2, y / 2) == kKey),
+                 qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
+      }
+    }
+  }
+}
+
+void SkinResourcesTest::twinShapesControlsInLogicalPixels() {
+  const QImage strip = ui::LoadSkinBitmapAtRatio(ui::kOkButton, Language::kEnglish, 2);
+  ui::BitmapButton button;
+  button.move(68, 85);
+  QVERIFY(button.SetImage(strip, 1));
+  QCOMPARE(button.geometry(), QRect(68, 85, 51, 13));
+  const QImage bitmap = ui::LoadSkinBitmapAtRatio(ui::kOkButton, Language::kEnglish, 1);
+  QCOMPARE(button.mask(), ui::RegionFromBitmap(bitmap, 13));
+  QCOMPARE(ui::RegionFromBitmap(strip, 13), ui::RegionFromBitmap(bitmap, 13));
 }
 
 void SkinResourcesTest::panelsLeaveThePowerButtonFree() {
