@@ -1,5 +1,6 @@
 // Renders every window of the desktop program, in each state worth seeing and in both languages,
-// to PNG files: take-screenshots FOLDER. Runs on the offscreen platform unless another is chosen.
+// and every message the message window can show, to PNG files: take-screenshots FOLDER. Runs on
+// the offscreen platform unless another is chosen.
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/about_dialog.h"
@@ -16,6 +19,7 @@
 #include "app/message_dialog.h"
 #include "app/settings_dialog.h"
 #include "app/tri_state_toggle.h"
+#include "pipeline/conversion.h"
 #include "pipeline/string_table.h"
 
 namespace {
@@ -83,6 +87,28 @@ std::vector<Shot> Shots() {
   };
 }
 
+// Every message as the message window shows it, named by its string id: the refusals, and the
+// completed message with a size wider than any file the window writes.
+std::vector<Shot> MessageShots() {
+  std::vector<Shot> shots;
+  for (const int id :
+       {pelorin::kStrCannotOpen, pelorin::kStrBadExtension, pelorin::kStrFormatNotSupported,
+        pelorin::kStrCannotSave, pelorin::kStrNameTooLong, pelorin::kStrPlaytimeTooShort,
+        pelorin::kStrDiskSpace, pelorin::kStrRateNotSupported, pelorin::kStrBitsNotSupported,
+        pelorin::kStrChannelsNotSupported}) {
+    shots.push_back({QStringLiteral("message-%1").arg(id), [id](Language language) {
+                       return Message(MessageDialog::kCautionMode, Text(id, language), language);
+                     }});
+  }
+  shots.push_back(
+      {QStringLiteral("message-%1").arg(pelorin::kStrFileSizePrefix), [](Language language) {
+         // 99999.99KB
+         const std::string text = pelorin::FileSizeMessage(102399990, language);
+         return Message(MessageDialog::kCompletedMode, QString::fromStdString(text), language);
+       }});
+  return shots;
+}
+
 QString Suffix(Language language) {
   return language == Language::kJapanese ? QStringLiteral("ja") : QStringLiteral("en");
 }
@@ -111,7 +137,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  for (const Shot& shot : Shots()) {
+  std::vector<Shot> shots = Shots();
+  for (Shot& shot : MessageShots()) shots.push_back(std::move(shot));
+  for (const Shot& shot : shots) {
     for (const Language language : {Language::kEnglish, Language::kJapanese}) {
       const std::unique_ptr<QWidget> window = shot.make(language);
       window->show();
