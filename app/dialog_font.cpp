@@ -59,6 +59,9 @@ QFont DialogFont(Language language, int pixelSize) {
   }
   font.setPixelSize(pixelSize > 0 ? pixelSize : LanguagePixelSize(language));
   font.setStyleHint(QFont::SansSerif);
+  // The desktop's usual hinting, named so that it stays at 200 %, where Qt would drop it: glyph
+  // bounds, and so which texts fit, are then the same at every scale.
+  font.setHintingPreference(QFont::PreferVerticalHinting);
   return font;
 }
 
