@@ -47,12 +47,12 @@ int32_t OutputsWithSound(int32_t held, int32_t sourceRate, int32_t targetRate, i
 // The outputs of a second chain from the split output on, `count` of them, into dst. Runs on
 // its own thread: nothing may escape it.
 int32_t ConvertTail(std::span<const int16_t> held, const PcmFormat& clip, int32_t targetRate,
-                    int32_t taps, const ConversionSplit& split, int16_t* dst,
-                    int32_t count) noexcept {
+                    int32_t taps, const ConversionSplit& split, const ResamplerOptions& options,
+                    int16_t* dst, int32_t count) noexcept {
   try {
     ClipSource tail(held, clip.channels, clip.sampleRate, split.tailStart,
                     clip.frameCount - split.tailStart);
-    RateConverter converter(tail);
+    RateConverter converter(tail, options);
     if (converter.Setup(targetRate, taps, kTablePhaseLimit, kTableSizeLimit) < 0) return kFailed;
     // The first outputs reach before the chain's start: computed, and dropped.
     std::vector<int16_t> dropped(static_cast<size_t>(split.tailSkip) * clip.channels + 1);
@@ -68,7 +68,8 @@ int32_t ConvertTail(std::span<const int16_t> held, const PcmFormat& clip, int32_
 // thread. kFailed for any failure; headRead tells whether head was read from.
 int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, const PcmFormat& clip,
                           int32_t targetRate, int32_t taps, const ConversionSplit& split,
-                          int32_t count, std::vector<int16_t>& buffer, bool& headRead) {
+                          const ResamplerOptions& options, int32_t count,
+                          std::vector<int16_t>& buffer, bool& headRead) {
   if (count <= split.splitOutput) return kFailed;
   int32_t tailResult = kFailed;
   try {
@@ -76,8 +77,8 @@ int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, co
     // The two chains share nothing but the held samples, which neither changes, and write to
     // disjoint parts of the buffer. The worker is joined on every way out of this block.
     std::jthread worker([&] {
-      tailResult =
-          ConvertTail(held, clip, targetRate, taps, split, tailDst, count - split.splitOutput);
+      tailResult = ConvertTail(held, clip, targetRate, taps, split, options, tailDst,
+                               count - split.splitOutput);
     });
     headRead = true;
     if (head.Read(buffer.data(), split.splitOutput) != split.splitOutput) return kFailed;
@@ -96,8 +97,11 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
     const int32_t heldFrames = HeldFrames();
     const std::span<const int16_t> held(samples_.data(),
                                         size_t(heldFrames) * size_t(format_.channels));
+    // Every chain of this conversion computes with the same coefficients: they share them.
+    ResamplerOptions options;
+    options.sharedRows = std::make_shared<CoefficientRows>();
     ClipSource whole(held, format_.channels, format_.sampleRate, 0, format_.frameCount);
-    RateConverter converter(whole);
+    RateConverter converter(whole, options);
     // A converter that is not set up fails every read: nothing to allocate for it.
     if (converter.Setup(targetRate, taps, kTablePhaseLimit, kTableSizeLimit) < 0) return kFailed;
     const SourceFormat converted = converter.Format();
@@ -112,8 +116,8 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
     const std::optional<ConversionSplit> split =
         PlanConversionSplit(reach, format_.sampleRate, targetRate, taps);
     if (split) {
-      code = ConvertInTwoParts(converter, held, format_, targetRate, taps, *split, count, buffer,
-                               headRead);
+      code = ConvertInTwoParts(converter, held, format_, targetRate, taps, *split, options, count,
+                               buffer, headRead);
     }
     if (code != kOk) {
       // All of it by one chain; a new one when the split has read from the first.
@@ -122,7 +126,7 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
       RateConverter* chain = &converter;
       if (headRead) {
         again.emplace(held, format_.channels, format_.sampleRate, 0, format_.frameCount);
-        fresh.emplace(*again);
+        fresh.emplace(*again, options);
         if (fresh->Setup(targetRate, taps, kTablePhaseLimit, kTableSizeLimit) < 0) return kFailed;
         chain = &*fresh;
       }

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <numeric>
 #include <vector>
@@ -30,46 +29,19 @@ constexpr int64_t kMaxSpanInput = int64_t{1} << 19;
 
 }  // namespace
 
-struct MonoResampler::SharedRows {
-  // What the coefficients depend on: ratio, taps, cut-off and whether they come from the
-  // single-precision table (itself made from the other four).
-  struct Key {
-    int32_t l = 0;
-    int32_t m = 0;
-    int32_t taps = 0;
-    bool table = false;
-    uint64_t cutoff = 0;
-    bool operator==(const Key&) const = default;
-  };
+bool CoefficientRows::Take(const Key& key) {
+  const std::lock_guard lock(mutex_);
+  if (made_) return key == key_;
+  values_ =
+      std::make_unique_for_overwrite<double[]>(static_cast<size_t>(int64_t{key.l} * key.taps));
+  states_ = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(key.l));
+  key_ = key;
+  made_ = true;
+  return true;
+}
 
-  // The rows for this key, shared with every resampler holding them now, or new ones.
-  static std::shared_ptr<SharedRows> Acquire(const Key& key) {
-    static std::mutex mutex;
-    static std::vector<std::weak_ptr<SharedRows>> held;
-    const std::lock_guard lock(mutex);
-    std::erase_if(held, [](const std::weak_ptr<SharedRows>& rows) { return rows.expired(); });
-    for (const std::weak_ptr<SharedRows>& weak : held) {
-      std::shared_ptr<SharedRows> rows = weak.lock();
-      if (rows != nullptr && rows->key == key) return rows;
-    }
-    auto rows = std::make_shared<SharedRows>();
-    rows->key = key;
-    rows->values =
-        std::make_unique_for_overwrite<double[]>(static_cast<size_t>(int64_t{key.l} * key.taps));
-    rows->states = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(key.l));
-    held.push_back(rows);
-    return rows;
-  }
-
-  Key key;
-  std::unique_ptr<double[]> values;
-  // A RowState per slot: a row is written only by the resampler that moved it from empty to
-  // filling, and read by others only once it is ready.
-  std::unique_ptr<std::atomic<uint8_t>[]> states;
-};
-
-MonoResampler::MonoResampler(SampleSource* source, int64_t cacheLimit)
-    : source_(source), cacheLimit_(cacheLimit) {
+MonoResampler::MonoResampler(SampleSource* source, ResamplerOptions options)
+    : source_(source), options_(std::move(options)) {
   if (source != nullptr && source->Format().channels == 1) {
     format_ = source->Format();
     format_.dataOffset = 0;
@@ -113,7 +85,7 @@ int32_t MonoResampler::Setup(int32_t targetRate, int32_t taps, int32_t tablePhas
   AllocateCache();
   // Phases beyond the outputs there are never come up.
   rowsWanted_ = static_cast<int32_t>(std::min<int64_t>(targetStep_, format_.frameCount));
-  if (!AllocateSpans(ActiveResampleKernel())) {
+  if (!AllocateSpans(options_.kernel)) {
     historyLength_ = 4 * n;
     try {
       history_.assign(static_cast<size_t>(historyLength_), 0);
@@ -154,15 +126,19 @@ int32_t MonoResampler::BuildTable(int32_t phaseLimit, int32_t sizeLimit) {
 void MonoResampler::AllocateCache() {
   // Only a speed-up: without room for it the coefficients are computed where they are used.
   const int64_t size = int64_t{targetStep_} * taps_;
-  if (size > cacheLimit_) return;
-  SharedRows::Key key;
+  if (size > options_.cacheLimit) return;
+  CoefficientRows::Key key;
   key.l = targetStep_;
   key.m = sourceStep_;
   key.taps = taps_;
   key.table = (flags_ & kTableInUse) != 0;
   key.cutoff = std::bit_cast<uint64_t>(cutoff_);
   try {
-    rows_ = SharedRows::Acquire(key);
+    rows_ = options_.sharedRows;
+    if (rows_ == nullptr || !rows_->Take(key)) {
+      rows_ = std::make_shared<CoefficientRows>();
+      rows_->Take(key);
+    }
   } catch (const std::bad_alloc&) {
     rows_.reset();
   }
@@ -170,7 +146,9 @@ void MonoResampler::AllocateCache() {
 
 bool MonoResampler::AllocateSpans(ResampleKernel kernel) {
   // The kernel reads whole coefficient rows, so it needs the cache.
-  if (kernel != ResampleKernel::kAvx2 || rows_ == nullptr) return false;
+  if (kernel != ResampleKernel::kAvx2 || !ResampleKernelAvailable(kernel) || rows_ == nullptr) {
+    return false;
+  }
   const int64_t input = kLanes * int64_t{sourceStep_} + taps_ - 1;
   if (input > kMaxSpanInput) return false;
   const auto laneSamples = static_cast<size_t>(sourceStep_ + taps_ - 1);
@@ -308,7 +286,7 @@ int32_t MonoResampler::NextSpan() {
     for (size_t k = 0; k < kLanes; ++k) lanes_[kLanes * t + k] = double(history_[t + k * m]);
   }
   LaneSums job;
-  job.rows = rows_->values.get();
+  job.rows = rows_->Values();
   job.taps = taps_;
   job.lanes = lanes_;
   job.starts = spanStarts_.data();
@@ -330,12 +308,12 @@ void MonoResampler::Advance(int32_t& position, int32_t& phase) const {
 }
 
 bool MonoResampler::ClaimRow(int32_t slot) {
-  std::atomic<uint8_t>& state = rows_->states[static_cast<size_t>(slot)];
+  std::atomic<uint8_t>& state = rows_->State(slot);
   uint8_t expected = kRowEmpty;
   if (!state.compare_exchange_strong(expected, kRowFilling, std::memory_order_acquire)) {
     return false;
   }
-  double* row = rows_->values.get() + int64_t{slot} * taps_;
+  double* row = rows_->Values() + int64_t{slot} * taps_;
   const auto phase = static_cast<int32_t>(int64_t{slot} * sourceStep_ % targetStep_);
   int32_t k = -phase - (taps_ / 2 - 1) * targetStep_;
   for (int32_t i = 0; i < taps_; ++i, k += targetStep_) row[i] = Coefficient(k);
@@ -348,19 +326,19 @@ const double* MonoResampler::Row(int32_t slot) {
   // The rows filled are always the first ones, as slots come up in order from 0. A few beyond
   // the one asked for are filled with it, so that a resampler running alongside can take some.
   if (slot >= rowsReady_) FillRows(std::max(slot + 1, std::min(rowsWanted_, slot + kRowsAhead)));
-  return rows_->values.get() + int64_t{slot} * taps_;
+  return rows_->Values() + int64_t{slot} * taps_;
 }
 
 void MonoResampler::FillRows(int32_t count) {
   if (count <= rowsReady_) return;
   for (int32_t r = rowsReady_; r < count; ++r) {
-    if (rows_->states[static_cast<size_t>(r)].load(std::memory_order_relaxed) == kRowEmpty) {
+    if (rows_->State(r).load(std::memory_order_relaxed) == kRowEmpty) {
       ClaimRow(r);
     }
   }
   // What is not ready now is being filled by another resampler.
   for (int32_t r = rowsReady_; r < count; ++r) {
-    std::atomic<uint8_t>& state = rows_->states[static_cast<size_t>(r)];
+    std::atomic<uint8_t>& state = rows_->State(r);
     for (uint8_t seen; (seen = state.load(std::memory_order_acquire)) != kRowReady;) {
       state.wait(seen, std::memory_order_acquire);
     }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "audiofile/sample_source.h"
@@ -13,21 +15,62 @@ namespace pelorin {
 // filter evaluated at that sample's exact rational position in the input. Built on a mono
 // source (not owned), set up once for a target rate, then read to the end.
 //
-// With cached coefficients and the AVX2 kernel (ActiveResampleKernel() at Setup) the outputs
+// With cached coefficients and the AVX2 kernel (ResamplerOptions::kernel) the outputs
 // are computed a span at a time: the 8L outputs over 8M input samples (L / M the reduced rate
 // ratio). Outputs j, j + L, ..., j + 7L have the same phase, hence the same coefficient row,
 // and windows exactly M samples apart, so two vectors hold their eight sums, each coefficient
 // is loaded once for all eight, and one transposed copy of the span's input feeds all L phases.
 // Otherwise a history of 4N samples is kept and the outputs are computed in order, four scalar
 // sums at a time. Both give the same bits.
-class MonoResampler : public SampleSource {
- public:
+class CoefficientRows;
+
+// How a resampler computes.
+struct ResamplerOptions {
   // Coefficients are cached per phase (L x N doubles) when that takes at most this many:
   // 16 MiB, enough for every rate pair of a 4000 or 8000 Hz target. Beyond it, coefficients
   // without a table are evaluated for every tap of every sample.
-  static constexpr int64_t kDefaultCacheLimit = int64_t{1} << 21;
+  int64_t cacheLimit = int64_t{1} << 21;
+  ResampleKernel kernel = DefaultResampleKernel();
+  // Rows to share with the other resamplers given them, or none for rows of its own.
+  std::shared_ptr<CoefficientRows> sharedRows;
+};
 
-  explicit MonoResampler(SampleSource* source, int64_t cacheLimit = kDefaultCacheLimit);
+// The coefficient rows of one ratio, taps and cut-off, for resamplers that run together (the
+// two channels of stereo, the two chains of a long conversion): each row is computed once, by
+// whichever resampler needs it first. Whoever runs them makes one and hands it to each; the
+// first to set up decides what the rows are for, and one of another ratio keeps rows of its
+// own.
+class CoefficientRows {
+ public:
+  struct Key {
+    int32_t l = 0;
+    int32_t m = 0;
+    int32_t taps = 0;
+    bool table = false;  // from the single-precision table, itself made from the rest
+    uint64_t cutoff = 0;
+    bool operator==(const Key&) const = default;
+  };
+
+  // Whether these are the rows for key: true when they were made for it or are made for it
+  // now. May throw std::bad_alloc.
+  bool Take(const Key& key);
+
+  double* Values() const { return values_.get(); }
+  // A RowState per slot: a row is written only by the resampler that moved it from empty to
+  // filling, and read by others only once it is ready.
+  std::atomic<uint8_t>& State(int32_t slot) const { return states_[static_cast<size_t>(slot)]; }
+
+ private:
+  std::mutex mutex_;
+  bool made_ = false;
+  Key key_;
+  std::unique_ptr<double[]> values_;
+  std::unique_ptr<std::atomic<uint8_t>[]> states_;
+};
+
+class MonoResampler : public SampleSource {
+ public:
+  explicit MonoResampler(SampleSource* source, ResamplerOptions options = {});
   MonoResampler(const MonoResampler&) = delete;
   MonoResampler& operator=(const MonoResampler&) = delete;
 
@@ -108,13 +151,10 @@ class MonoResampler : public SampleSource {
   std::vector<float> table_;
   // The N coefficients of each phase, in tap order, filled when the phase first comes up.
   // Output j has phase j x M mod L and uses row j mod L (its slot), so that the rows are read
-  // one after the other through memory. Resamplers with the same ratio, taps and coefficients
-  // share them (the two chains of a long conversion, the two channels of stereo): each row is
-  // computed once, by whichever needs it first.
-  struct SharedRows;
-  int64_t cacheLimit_;
+  // one after the other through memory; shared when the options give rows to share.
+  ResamplerOptions options_;
   int32_t slot_ = 0;
-  std::shared_ptr<SharedRows> rows_;
+  std::shared_ptr<CoefficientRows> rows_;
   // Rows before this slot are known to be filled; rows from rowsWanted_ on are filled only
   // when asked for.
   int32_t rowsReady_ = 0;

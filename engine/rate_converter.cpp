@@ -4,18 +4,20 @@
 
 namespace pelorin {
 
-RateConverter::RateConverter(SampleSource& source, int64_t cacheLimit) {
+RateConverter::RateConverter(SampleSource& source, ResamplerOptions options) {
   try {
     switch (source.Format().channels) {
       case 1:
-        left_ = std::make_unique<MonoResampler>(&source, cacheLimit);
+        left_ = std::make_unique<MonoResampler>(&source, options);
         format_ = left_->Format();
         break;
       case 2:
         stereo_ = true;
+        // The two channels have one ratio: they share their coefficients.
+        if (options.sharedRows == nullptr) options.sharedRows = std::make_shared<CoefficientRows>();
         splitter_ = std::make_unique<ChannelSplitter>(source);
-        left_ = std::make_unique<MonoResampler>(&splitter_->Left(), cacheLimit);
-        right_ = std::make_unique<MonoResampler>(&splitter_->Right(), cacheLimit);
+        left_ = std::make_unique<MonoResampler>(&splitter_->Left(), options);
+        right_ = std::make_unique<MonoResampler>(&splitter_->Right(), options);
         merger_ = std::make_unique<StereoMerger>(*left_, *right_);
         format_ = merger_->Format();
         break;

@@ -15,9 +15,8 @@ namespace pelorin {
 // build nothing, and Setup then fails.
 class RateConverter : public SampleSource {
  public:
-  // cacheLimit is handed to the resamplers (MonoResampler::kDefaultCacheLimit).
-  explicit RateConverter(SampleSource& source,
-                         int64_t cacheLimit = MonoResampler::kDefaultCacheLimit);
+  // The options are handed to the resamplers; the two of stereo share their coefficient rows.
+  explicit RateConverter(SampleSource& source, ResamplerOptions options = {});
 
   // 0, or -1 with channels set to 0 when a resampler refuses the arguments.
   int32_t Setup(int32_t targetRate, int32_t taps, int32_t tablePhaseLimit, int32_t tableSizeLimit);

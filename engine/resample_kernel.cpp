@@ -1,6 +1,5 @@
 #include "engine/resample_kernel.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <string_view>
 
@@ -25,9 +24,6 @@ bool ProcessorHasAvx2() {
 #endif
 }
 
-// -1 for the default, else a ResampleKernel.
-std::atomic<int> chosenKernel{-1};
-
 }  // namespace
 
 ResampleKernel DefaultResampleKernel() {
@@ -41,19 +37,8 @@ ResampleKernel DefaultResampleKernel() {
   return kernel;
 }
 
-ResampleKernel ActiveResampleKernel() {
-  const int chosen = chosenKernel.load(std::memory_order_relaxed);
-  return chosen < 0 ? DefaultResampleKernel() : static_cast<ResampleKernel>(chosen);
-}
-
 bool ResampleKernelAvailable(ResampleKernel kernel) {
   return kernel != ResampleKernel::kAvx2 || ProcessorHasAvx2();
-}
-
-bool UseResampleKernel(ResampleKernel kernel) {
-  if (!ResampleKernelAvailable(kernel)) return false;
-  chosenKernel.store(static_cast<int>(kernel), std::memory_order_relaxed);
-  return true;
 }
 
 #if PELORIN_AVX2_KERNEL
@@ -133,7 +118,7 @@ PELORIN_AVX2 void ComputeLaneSumsAvx2(const LaneSums& job) {
 #else
 
 void ComputeLaneSumsAvx2(const LaneSums&) {
-  // Never chosen: UseResampleKernel and the default refuse AVX2 on this build.
+  // Never called: resamplers take AVX2 only where ResampleKernelAvailable says so.
   std::abort();
 }
 

@@ -13,18 +13,12 @@ enum class ResampleKernel : uint8_t {
 
 // What the processor and the environment ask for: AVX2 where the processor has it, unless the
 // environment variable PELORIN_KERNEL is "portable". Worked out once, at the first call.
+// Resamplers use it unless told otherwise (ResamplerOptions), as tests comparing kernels do.
 ResampleKernel DefaultResampleKernel();
 
-// The kernel resamplers set up from now on use: the default unless UseResampleKernel chose
-// another.
-ResampleKernel ActiveResampleKernel();
-
-// Whether this processor and build can run the kernel.
+// Whether this processor and build can run the kernel; a resampler asked for one it cannot
+// run uses the portable one.
 bool ResampleKernelAvailable(ResampleKernel kernel);
-
-// Makes resamplers set up from now on use the given kernel, for tests and benchmarks that
-// compare them. False, changing nothing, when the kernel is not available.
-bool UseResampleKernel(ResampleKernel kernel);
 
 // Rounds a filter sum to a sample: non-negative sums to nearest, negative ones up; clamped to
 // +-32767, so -32768 is never produced.
@@ -52,7 +46,7 @@ struct LaneSums {
   int16_t* out = nullptr;
 };
 
-// Only on a processor with AVX2: UseResampleKernel(kAvx2) or the default having chosen it.
+// Only where ResampleKernelAvailable(kAvx2).
 void ComputeLaneSumsAvx2(const LaneSums& job);
 
 }  // namespace pelorin

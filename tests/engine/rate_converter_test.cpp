@@ -57,18 +57,17 @@ std::vector<int16_t> ReadAll(SampleSource& source, int32_t channels, int32_t chu
 
 std::vector<int16_t> ResampleMono(const std::vector<int16_t>& samples, int32_t from, int32_t to,
                                   int32_t chunk = 100000, int32_t taps = 256,
-                                  int64_t cacheLimit = MonoResampler::kDefaultCacheLimit) {
+                                  ResamplerOptions options = {}) {
   WavSource source(1, from, samples);
-  MonoResampler resampler(&source.Reader(), cacheLimit);
+  MonoResampler resampler(&source.Reader(), options);
   EXPECT_EQ(resampler.Setup(to, taps, kPhaseLimit, kSizeLimit), 0);
   return ReadAll(resampler, 1, chunk);
 }
 
 std::vector<int16_t> ResampleStereo(const std::vector<int16_t>& samples, int32_t from, int32_t to,
-                                    int32_t chunk = 100000,
-                                    int64_t cacheLimit = MonoResampler::kDefaultCacheLimit) {
+                                    int32_t chunk = 100000, ResamplerOptions options = {}) {
   WavSource source(2, from, samples);
-  RateConverter converter(source.Reader(), cacheLimit);
+  RateConverter converter(source.Reader(), options);
   EXPECT_EQ(converter.Setup(to, 256, kPhaseLimit, kSizeLimit), 0);
   return ReadAll(converter, 2, chunk);
 }
@@ -77,9 +76,26 @@ std::vector<int16_t> ResampleStereo(const std::vector<int16_t>& samples, int32_t
 class OnEachKernel : public ::testing::TestWithParam<ResampleKernel> {
  protected:
   void SetUp() override {
-    if (!UseResampleKernel(GetParam())) GTEST_SKIP() << "this processor lacks the instructions";
+    if (!ResampleKernelAvailable(GetParam())) {
+      GTEST_SKIP() << "this processor lacks the instructions";
+    }
   }
-  void TearDown() override { UseResampleKernel(DefaultResampleKernel()); }
+  // Options for this kernel; the cache limit as given.
+  ResamplerOptions Options(int64_t cacheLimit = ResamplerOptions().cacheLimit) const {
+    ResamplerOptions options;
+    options.cacheLimit = cacheLimit;
+    options.kernel = GetParam();
+    return options;
+  }
+  std::vector<int16_t> Mono(const std::vector<int16_t>& samples, int32_t from, int32_t to,
+                            int32_t chunk = 100000, int32_t taps = 256) const {
+    return ResampleMono(samples, from, to, chunk, taps, Options());
+  }
+  std::vector<int16_t> Stereo(const std::vector<int16_t>& samples, int32_t from, int32_t to,
+                              int32_t chunk = 100000,
+                              int64_t cacheLimit = ResamplerOptions().cacheLimit) const {
+    return ResampleStereo(samples, from, to, chunk, Options(cacheLimit));
+  }
 };
 using MonoResamplerOnEachKernel = OnEachKernel;
 using RateConverterOnEachKernel = OnEachKernel;
@@ -116,12 +132,12 @@ TEST(SincFilter, FunctionValues) {
 }
 
 TEST_P(MonoResamplerOnEachKernel, ConstantSignalDownAndUp) {
-  const std::vector<int16_t> down = ResampleMono(std::vector<int16_t>(2000, 1000), 8000, 4000);
+  const std::vector<int16_t> down = Mono(std::vector<int16_t>(2000, 1000), 8000, 4000);
   ASSERT_EQ(down.size(), 1000u);
   EXPECT_EQ(down.front(), 750);  // half of the window lies before the signal
   for (size_t i = 200; i < 800; ++i) ASSERT_EQ(down[i], 1000) << i;
 
-  const std::vector<int16_t> up = ResampleMono(std::vector<int16_t>(2000, 1000), 4000, 8000);
+  const std::vector<int16_t> up = Mono(std::vector<int16_t>(2000, 1000), 4000, 8000);
   ASSERT_EQ(up.size(), 4000u);
   EXPECT_EQ(up.front(), 1000);
   EXPECT_EQ(up.back(), 500);  // half a source sample after the end
@@ -130,7 +146,7 @@ TEST_P(MonoResamplerOnEachKernel, ConstantSignalDownAndUp) {
 
 TEST_P(MonoResamplerOnEachKernel, DoublingKeepsSourceSamplesButMovesNegativesUp) {
   const std::vector<int16_t> source = {0, 1, -1, 1900, -1900, 32767, -32768, 5, -5, 0};
-  const std::vector<int16_t> out = ResampleMono(source, 4000, 8000);
+  const std::vector<int16_t> out = Mono(source, 4000, 8000);
   ASSERT_EQ(out.size(), 2 * source.size());
   for (size_t i = 0; i < source.size(); ++i) {
     const int expected = source[i] < 0 ? source[i] + 1 : source[i];
@@ -169,7 +185,7 @@ TEST(MonoResampler, TableDependsOnTheReducedRatio) {
 
 TEST_P(MonoResamplerOnEachKernel, OutputLengthAndFormat) {
   WavSource source(1, 44100, std::vector<int16_t>(4410, 7));
-  MonoResampler resampler(&source.Reader());
+  MonoResampler resampler(&source.Reader(), Options());
   ASSERT_EQ(resampler.Setup(8000, 256, kPhaseLimit, kSizeLimit), 0);
   EXPECT_EQ(resampler.Format().sampleRate, 8000);
   EXPECT_EQ(resampler.Format().frameCount, 800);
@@ -179,26 +195,26 @@ TEST_P(MonoResamplerOnEachKernel, OutputLengthAndFormat) {
 
   // ceil(S x L / M) for lengths that do not divide evenly.
   for (int frames : {1, 2, 5, 6, 441, 442, 1000}) {
-    EXPECT_EQ(ResampleMono(std::vector<int16_t>(size_t(frames), 1), 44100, 8000).size(),
+    EXPECT_EQ(Mono(std::vector<int16_t>(size_t(frames), 1), 44100, 8000).size(),
               size_t(std::ceil(frames * 8000.0 / 44100)))
         << frames;
   }
-  EXPECT_TRUE(ResampleMono({}, 44100, 8000).empty());
+  EXPECT_TRUE(Mono({}, 44100, 8000).empty());
 }
 
 TEST_P(MonoResamplerOnEachKernel, ClampsAtPlusAndMinus32767) {
   std::vector<int16_t> square;
   for (int i = 0; i < 4000; ++i) square.push_back((i / 100) % 2 ? -32768 : 32767);
-  const std::vector<int16_t> out = ResampleMono(square, 44100, 8000);
+  const std::vector<int16_t> out = Mono(square, 44100, 8000);
   EXPECT_EQ(*std::max_element(out.begin(), out.end()), 32767);
   EXPECT_EQ(*std::min_element(out.begin(), out.end()), -32767);
 }
 
 TEST_P(MonoResamplerOnEachKernel, ReadOfNothingAndReadsAfterTheEnd) {
   const std::vector<int16_t> signal = TestSignal(3000);
-  const std::vector<int16_t> expected = ResampleMono(signal, 22050, 8000);
+  const std::vector<int16_t> expected = Mono(signal, 22050, 8000);
   WavSource source(1, 22050, signal);
-  MonoResampler resampler(&source.Reader());
+  MonoResampler resampler(&source.Reader(), Options());
   ASSERT_EQ(resampler.Setup(8000, 256, kPhaseLimit, kSizeLimit), 0);
   int16_t sample = 123;
   EXPECT_EQ(resampler.Read(&sample, 0), 0);
@@ -311,28 +327,27 @@ TEST_P(RateConverterOnEachKernel, MonoMatchesThePlainSumBitForBit) {
   for (const RatePair& p : kRatePairs) {
     const std::vector<int16_t> signal = TestSignal(size_t(p.from) / 40);
     const std::vector<int16_t> expected = ReferenceResample(signal, p.from, p.to, 256);
-    EXPECT_EQ(ResampleMono(signal, p.from, p.to), expected) << p.from << " -> " << p.to;
+    EXPECT_EQ(Mono(signal, p.from, p.to), expected) << p.from << " -> " << p.to;
     // Reads of odd sizes cut the runs of outputs differently.
-    EXPECT_EQ(ResampleMono(signal, p.from, p.to, 13), expected) << p.from << " -> " << p.to;
+    EXPECT_EQ(Mono(signal, p.from, p.to, 13), expected) << p.from << " -> " << p.to;
   }
   // Clips ending at every remainder of the four phases summed together, in each lane of a span
   // and after several spans: 44100 -> 8000 has 80 phases, 640 outputs to a span of 3528
   // samples; 8000 -> 44100 with 512 taps has 441 phases, no table and spans of 640 samples.
   for (int32_t outputs : {1, 2, 3, 4, 5, 6, 7, 81, 243, 402, 563, 639, 640, 641, 1923}) {
     const std::vector<int16_t> clip = TestSignal(size_t(outputs) * 441 / 80, 3);
-    EXPECT_EQ(ResampleMono(clip, 44100, 8000, 13), ReferenceResample(clip, 44100, 8000, 256))
-        << outputs;
+    EXPECT_EQ(Mono(clip, 44100, 8000, 13), ReferenceResample(clip, 44100, 8000, 256)) << outputs;
   }
   const std::vector<int16_t> clip = TestSignal(700, 4);
-  EXPECT_EQ(ResampleMono(clip, 8000, 44100, 100, 512), ReferenceResample(clip, 8000, 44100, 512));
+  EXPECT_EQ(Mono(clip, 8000, 44100, 100, 512), ReferenceResample(clip, 8000, 44100, 512));
 }
 
 TEST_P(RateConverterOnEachKernel, StereoMatchesThePlainSumBitForBit) {
   for (const RatePair& p : kRatePairs) {
     const std::vector<int16_t> signal = TestSignal(2 * (size_t(p.from) / 50), 777);
     const std::vector<int16_t> expected = ReferenceResampleStereo(signal, p.from, p.to, 256);
-    EXPECT_EQ(ResampleStereo(signal, p.from, p.to), expected) << p.from << " -> " << p.to;
-    EXPECT_EQ(ResampleStereo(signal, p.from, p.to, 29), expected) << p.from << " -> " << p.to;
+    EXPECT_EQ(Stereo(signal, p.from, p.to), expected) << p.from << " -> " << p.to;
+    EXPECT_EQ(Stereo(signal, p.from, p.to, 29), expected) << p.from << " -> " << p.to;
   }
 }
 
@@ -340,11 +355,9 @@ TEST_P(RateConverterOnEachKernel, OtherTapCountsMatchThePlainSum) {
   // Long enough for 22050 -> 8000 to cross spans, where few taps make every sample count.
   const std::vector<int16_t> signal = TestSignal(4000);
   for (int32_t taps : {2, 3, 16, 33, 64}) {
-    EXPECT_EQ(ResampleMono(signal, 22050, 8000, 100000, taps),
-              ReferenceResample(signal, 22050, 8000, taps))
+    EXPECT_EQ(Mono(signal, 22050, 8000, 100000, taps), ReferenceResample(signal, 22050, 8000, taps))
         << taps;
-    EXPECT_EQ(ResampleMono(signal, 8000, 22254, 100000, taps),
-              ReferenceResample(signal, 8000, 22254, taps))
+    EXPECT_EQ(Mono(signal, 8000, 22254, 100000, taps), ReferenceResample(signal, 8000, 22254, taps))
         << taps;
   }
 }
@@ -353,34 +366,40 @@ TEST_P(RateConverterOnEachKernel, CachedAndDirectCoefficientsGiveTheSameOutput) 
   for (const RatePair& p : kRatePairs) {
     const std::vector<int16_t> mono = TestSignal(size_t(p.from) / 25, 99);
     WavSource source(1, p.from, mono);
-    MonoResampler direct(&source.Reader(), 0);
+    MonoResampler direct(&source.Reader(), Options(0));
     ASSERT_EQ(direct.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
     EXPECT_FALSE(direct.CacheInUse());
     EXPECT_FALSE(direct.SpansInUse());  // the kernel reads whole rows
-    EXPECT_EQ(ReadAll(direct, 1, 1000), ResampleMono(mono, p.from, p.to))
-        << p.from << " -> " << p.to;
+    EXPECT_EQ(ReadAll(direct, 1, 1000), Mono(mono, p.from, p.to)) << p.from << " -> " << p.to;
 
     const std::vector<int16_t> stereo = TestSignal(2 * (size_t(p.from) / 50), 5);
-    EXPECT_EQ(ResampleStereo(stereo, p.from, p.to, 1000, 0), ResampleStereo(stereo, p.from, p.to))
+    EXPECT_EQ(Stereo(stereo, p.from, p.to, 1000, 0), Stereo(stereo, p.from, p.to))
         << p.from << " -> " << p.to;
   }
   // The default limit covers every pair of a 4000 or 8000 Hz target.
   WavSource source(1, 47999, std::vector<int16_t>(100));
-  MonoResampler cached(&source.Reader());
+  MonoResampler cached(&source.Reader(), Options());
   ASSERT_EQ(cached.Setup(8000, 256, kPhaseLimit, kSizeLimit), 0);
   EXPECT_TRUE(cached.CacheInUse());
   EXPECT_EQ(cached.SpansInUse(), GetParam() == ResampleKernel::kAvx2);
 }
 
 TEST_P(RateConverterOnEachKernel, ResamplersOfOneRatioShareTheirCoefficientsAcrossThreads) {
-  // Both are set up before either reads, so they hold the same rows and fill them together.
+  // Both are set up before either reads, so they hold the same rows and fill them together; a
+  // third of another ratio given the same rows keeps rows of its own.
   for (const RatePair& p : {RatePair{22254, 8000}, RatePair{44100, 8000}}) {
     const std::vector<int16_t> first = TestSignal(size_t(p.from) / 8, 1);
     const std::vector<int16_t> second = TestSignal(size_t(p.from) / 9, 2);
     WavSource firstSource(1, p.from, first);
     WavSource secondSource(1, p.from, second);
-    MonoResampler a(&firstSource.Reader());
-    MonoResampler b(&secondSource.Reader());
+    WavSource otherSource(1, 11025, first);
+    ResamplerOptions shared = Options();
+    shared.sharedRows = std::make_shared<CoefficientRows>();
+    MonoResampler a(&firstSource.Reader(), shared);
+    MonoResampler b(&secondSource.Reader(), shared);
+    MonoResampler other(&otherSource.Reader(), shared);
+    ASSERT_EQ(other.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
+    EXPECT_EQ(ReadAll(other, 1, 100), ReferenceResample(first, 11025, p.to, 256));
     ASSERT_EQ(a.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
     ASSERT_EQ(b.Setup(p.to, 256, kPhaseLimit, kSizeLimit), 0);
     std::vector<int16_t> fromA;
@@ -399,8 +418,8 @@ TEST_P(RateConverterOnEachKernel, IdenticalStereoChannelsGiveIdenticalOutputs) {
     stereo.push_back(s);
     stereo.push_back(s);
   }
-  const std::vector<int16_t> expected = ResampleMono(mono, 11025, 8000);
-  const std::vector<int16_t> out = ResampleStereo(stereo, 11025, 8000, 50);
+  const std::vector<int16_t> expected = Mono(mono, 11025, 8000);
+  const std::vector<int16_t> out = Stereo(stereo, 11025, 8000, 50);
   ASSERT_EQ(out.size(), 2 * expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
     ASSERT_EQ(out[2 * i], expected[i]) << i;
@@ -436,7 +455,7 @@ class FailingSource : public SampleSource {
 
 TEST_P(MonoResamplerOnEachKernel, SourceFailureIsReportedAndSticks) {
   FailingSource source(1000);
-  MonoResampler resampler(&source);
+  MonoResampler resampler(&source, Options());
   ASSERT_EQ(resampler.Setup(4000, 256, kPhaseLimit, kSizeLimit), 0);
   std::vector<int16_t> out(5000);
   EXPECT_EQ(resampler.Read(out.data(), 100), 100);
