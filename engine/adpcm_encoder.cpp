@@ -1,54 +1,15 @@
 #include "engine/adpcm_encoder.h"
 
-#include <algorithm>
+#include "engine/adpcm_codec_steps.h"
 
 namespace pelorin {
 namespace {
 
-constexpr int32_t kMinStep = 127;
-constexpr int32_t kMaxStep = 24576;
-// Step multipliers by magnitude, in 1/256.
-constexpr int32_t kStepScale[8] = {230, 230, 230, 230, 307, 409, 512, 614};
-
-// All ones when the bit is set, else 0: the codes of real sound are random enough that
-// branches on their bits are mispredicted about half the time.
-constexpr int32_t BitMask(int32_t value, int bit) {
-  return -((value >> bit) & 1);
-}
-
-// min(7, a / q) for q >= 1: how many of q, 2q, ..., 7q the magnitude a reaches, without the
-// division that would otherwise dominate every sample. The multiples and the counts are
-// formed as shallow trees, so that little of it lies on the chain from sample to sample.
-inline int32_t Quantise(int32_t a, int32_t q) {
-  const int32_t q2 = 2 * q;
-  const int32_t q3 = q2 + q;
-  const int32_t q4 = 2 * q2;
-  const int32_t q5 = q4 + q;
-  const int32_t q6 = 2 * q3;
-  const int32_t q7 = q4 + q3;
-  auto reached = [a](int32_t threshold) { return a >= threshold ? 1 : 0; };
-  return ((reached(q) + reached(q2)) + (reached(q3) + reached(q4))) +
-         ((reached(q5) + reached(q6)) + reached(q7));
-}
-
-// The body of ApplyAdpcmCode, inlined into the encoder's loop.
-inline void Reconstruct(int32_t& predictor, int32_t& step, uint8_t code) {
-  const int32_t magnitude = code & 7;
-  // Each term is truncated on its own; summing first would give other values.
-  int32_t difference = step / 8;
-  difference += (step / 4) & BitMask(magnitude, 0);
-  difference += (step / 2) & BitMask(magnitude, 1);
-  difference += step & BitMask(magnitude, 2);
-  const int32_t sign = BitMask(code, 3);
-  difference = (difference ^ sign) - sign;
-  predictor = std::clamp(predictor + difference, int32_t{-32768}, int32_t{32767});
-  step = std::clamp((step * kStepScale[magnitude]) >> 8, kMinStep, kMaxStep);
-}
+using adpcm::NearestCode;
+using adpcm::Reconstruct;
 
 inline uint8_t EncodeSample(int32_t sample, int32_t& predictor, int32_t& step) {
-  const int32_t difference = sample - predictor;
-  const int32_t magnitude = Quantise(difference < 0 ? -difference : difference, step / 4);
-  const auto code = static_cast<uint8_t>((difference < 0 ? 8 : 0) | magnitude);
+  const uint8_t code = NearestCode(sample, predictor, step);
   Reconstruct(predictor, step, code);
   return code;
 }
