@@ -195,7 +195,7 @@ QImage Skin::Image(int id) const {
 SkinnedDialog::SkinnedDialog(const Skin& skin, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), skin_(skin) {
   background_ = QPixmap::fromImage(skin_.Image(kBackground));
-  setFixedSize(background_.isNull() ? kFrameSize : background_.size());
+  setFixedSize(background_.isNull() ? kFrameSize : background_.deviceIndependentSize().toSize());
   setFont(DialogFont(skin_.GetLanguage()));
 }
 
