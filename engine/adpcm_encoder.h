@@ -4,6 +4,11 @@
 
 namespace pelorin {
 
+// Which encoder turns a clip into codes. Both give one code per sample in the same layout for
+// the same decoder; kHigh searches for codes that decode closer to the input (AdpcmSearchEncoder)
+// and takes 10 to 20 times as long to encode.
+enum class AdpcmQuality { kStandard, kHigh };
+
 // One step of the codec's reconstruction, shared by the encoder and the decoder so that the
 // two can never drift apart: applies the 4-bit code (bit 3 sign, bits 0 to 2 magnitude) to the
 // predictor and adapts the step size. The predictor stays in -32768..32767, the step in

@@ -7,6 +7,7 @@
 #include "audiofile/pcm_format.h"
 #include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
+#include "engine/adpcm_encoder.h"
 #include "engine/result_codes.h"
 #include "kivra/content_info.h"
 
@@ -29,9 +30,10 @@ class AudioEngine {
   int32_t ConvertRate(int32_t targetRate, int32_t taps);
   // Encodes the clip as ADPCM and has the writer of the variant (0, 1 or 2) build a file
   // image, which replaces out: sized exactly, so that no caller guesses a capacity. The
-  // image's length, or kBadArgument, kNoWriter or kFailed, with out untouched.
-  int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info,
-                      std::vector<uint8_t>& out);
+  // image's length, or kBadArgument, kNoWriter or kFailed, with out untouched. The quality
+  // picks the encoder; the file's size and layout are the same for both.
+  int32_t EncodeKivra(int variant, int reserved, const ContentInfo* info, std::vector<uint8_t>& out,
+                      AdpcmQuality quality = AdpcmQuality::kStandard);
   // Keeps only the first frames of the clip (no effect when it is not longer): a long clip
   // whose end cannot reach the file need not be converted.
   void TrimFrames(int32_t frames);

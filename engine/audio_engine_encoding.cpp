@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/adpcm_encoder.h"
+#include "engine/adpcm_search_encoder.h"
 #include "engine/audio_engine.h"
 #include "kivra/kivra_writer_v0.h"
 #include "kivra/kivra_writer_v1.h"
@@ -32,27 +33,32 @@ std::unique_ptr<FileBuilder> MakeWriter(int variant) {
 
 // Encodes count samples of one channel into codes (two a byte, (count + 1) / 2 bytes): the
 // channel's samples are held[channel], held[channel + stride], ... as far as held reaches,
-// and silence after that. A mono clip is encoded where it lies.
+// and silence after that. The encoder is called on blocks of kStageSamples at fixed places,
+// held or not: the search encoder's codes depend on where its calls begin, and a clip must give
+// the same codes whether its silence is held or not. A mono block held whole is encoded where
+// it lies.
+template <class Encoder>
 void EncodeChannel(std::span<const int16_t> held, int stride, int channel, int32_t count,
                    uint8_t* codes) {
-  AdpcmEncoder encoder;
+  Encoder encoder;
   encoder.Reset();
   const auto available = static_cast<int32_t>(std::min<size_t>(
       size_t(count), (held.size() + size_t(stride - 1 - channel)) / size_t(stride)));
-  int32_t done = 0;
-  if (stride == 1) {
-    // Up to an even count, so that what follows starts on a new byte.
-    done = available == count ? count : available & ~1;
-    encoder.Encode(held.data(), codes, done);
-  }
   int16_t stage[kStageSamples];
   // Past the samples held every block is silence. A silent block that starts from the state the
-  // silent block before it started from gives the same codes and ends in that state again, so
-  // from then on the codes are copied: a long declared silence costs no encoding.
+  // silent block before it started from gives the same codes and ends in that state again (a
+  // call's codes and end state follow from its start state and its samples alone), so from
+  // then on the codes are copied: a long declared silence costs no encoding.
   int32_t silentStart = -1;
-  AdpcmEncoder silentState;
+  Encoder silentState;
+  int32_t done = 0;
   while (done < count) {
     const int32_t n = std::min(kStageSamples, count - done);
+    if (stride == 1 && done + n <= available) {
+      encoder.Encode(held.data() + done, codes + done / 2, n);
+      done += n;
+      continue;
+    }
     if (done >= available && n == kStageSamples) {
       if (silentStart >= 0 && encoder.predictor == silentState.predictor &&
           encoder.step == silentState.step) {
@@ -75,19 +81,20 @@ void EncodeChannel(std::span<const int16_t> held, int stride, int channel, int32
 // The ADPCM data of a clip of one or two channels. Mono: the codes, two a byte, low nibble
 // first. Stereo: byte n holds frame n, the left code in the low nibble and the right one in
 // the high nibble.
+template <class Encoder>
 std::vector<uint8_t> EncodeAdpcm(std::span<const int16_t> held, int channels, int32_t frames,
                                  size_t adpcmBytes) {
   std::vector<uint8_t> adpcm(adpcmBytes, 0);
   if (channels == 1) {
     // One code per sample, two per byte: never more samples than the array has room for.
     const auto count = static_cast<int32_t>(std::min<size_t>(size_t(frames), adpcmBytes * 2));
-    EncodeChannel(held, 1, 0, count, adpcm.data());
+    EncodeChannel<Encoder>(held, 1, 0, count, adpcm.data());
     return adpcm;
   }
   std::vector<uint8_t> left((static_cast<size_t>(frames) + 1) / 2);
   std::vector<uint8_t> right(left.size());
-  EncodeChannel(held, 2, 0, frames, left.data());
-  EncodeChannel(held, 2, 1, frames, right.data());
+  EncodeChannel<Encoder>(held, 2, 0, frames, left.data());
+  EncodeChannel<Encoder>(held, 2, 1, frames, right.data());
   for (size_t n = 0; n < adpcm.size(); ++n) {
     const size_t p = n / 2;
     adpcm[n] = (n % 2 == 0) ? static_cast<uint8_t>((right[p] << 4) | (left[p] & 0x0F))
@@ -99,16 +106,19 @@ std::vector<uint8_t> EncodeAdpcm(std::span<const int16_t> held, int channels, in
 }  // namespace
 
 int32_t AudioEngine::EncodeKivra(int variant, int reserved, const ContentInfo* info,
-                                 std::vector<uint8_t>& out) {
+                                 std::vector<uint8_t>& out, AdpcmQuality quality) {
   if (!clip_ || reserved != 0 || format_.channels == 0) return kBadArgument;
   if (variant < 0 || variant > 2) return kBadArgument;
+  if (quality != AdpcmQuality::kStandard && quality != AdpcmQuality::kHigh) return kBadArgument;
   const int32_t frames = std::max(format_.frameCount, 0);
   const size_t adpcmBytes = (static_cast<size_t>(std::max(format_.byteCount, 0)) + 3) / 4;
   const std::span<const int16_t> held(samples_.data(),
                                       size_t(HeldFrames()) * size_t(format_.channels));
   std::vector<uint8_t> adpcm;
   try {
-    adpcm = EncodeAdpcm(held, format_.channels, frames, adpcmBytes);
+    adpcm = quality == AdpcmQuality::kHigh
+                ? EncodeAdpcm<AdpcmSearchEncoder>(held, format_.channels, frames, adpcmBytes)
+                : EncodeAdpcm<AdpcmEncoder>(held, format_.channels, frames, adpcmBytes);
   } catch (const std::bad_alloc&) {
     return kFailed;
   }

@@ -1,0 +1,69 @@
+// AdpcmSearchEncoder's search for AVX2: this file alone is compiled with -mavx2, and its one
+// entry point is called only when the processor has AVX2. It includes nothing else, so that no
+// inline function compiled here can be shared with the rest of the program.
+
+#include "engine/adpcm_search_kernel.h"
+
+namespace pelorin {
+namespace {
+
+typedef int32_t Int8 __attribute__((vector_size(32)));
+typedef uint32_t Uint8 __attribute__((vector_size(32)));
+typedef long long LongLong4 __attribute__((vector_size(32)));
+
+// Eight lanes in one vector.
+struct Avx2Lanes {
+  Int8 v;
+
+  static Avx2Lanes Splat(int32_t x) { return {Int8{} + x}; }
+  static Avx2Lanes LaneIndex() { return {Int8{0, 1, 2, 3, 4, 5, 6, 7}}; }
+  static Avx2Lanes Load(const int32_t* p) {
+    Avx2Lanes l;
+    __builtin_memcpy(&l.v, p, sizeof(Int8));
+    return l;
+  }
+  void Store(int32_t* p) const { __builtin_memcpy(p, &v, sizeof(Int8)); }
+
+  // Additions and multiplications wrap, as on unsigned values.
+  static Int8 Wrap(Uint8 x) { return __builtin_bit_cast(Int8, x); }
+  static Uint8 U(Int8 x) { return __builtin_bit_cast(Uint8, x); }
+  friend Avx2Lanes operator+(Avx2Lanes a, Avx2Lanes b) { return {Wrap(U(a.v) + U(b.v))}; }
+  friend Avx2Lanes operator-(Avx2Lanes a, Avx2Lanes b) { return {Wrap(U(a.v) - U(b.v))}; }
+  static Avx2Lanes MulLow(Avx2Lanes a, Avx2Lanes b) { return {Wrap(U(a.v) * U(b.v))}; }
+  friend Avx2Lanes operator&(Avx2Lanes a, Avx2Lanes b) { return {a.v & b.v}; }
+  friend Avx2Lanes operator|(Avx2Lanes a, Avx2Lanes b) { return {a.v | b.v}; }
+  friend Avx2Lanes operator^(Avx2Lanes a, Avx2Lanes b) { return {a.v ^ b.v}; }
+  Avx2Lanes operator<<(int n) const { return {Wrap(U(v) << n)}; }
+  Avx2Lanes operator>>(int n) const { return {v >> n}; }
+  static Avx2Lanes ShiftRightLogical(Avx2Lanes a, int n) { return {Wrap(U(a.v) >> n)}; }
+  friend Avx2Lanes operator==(Avx2Lanes a, Avx2Lanes b) { return {a.v == b.v}; }
+  friend Avx2Lanes operator>(Avx2Lanes a, Avx2Lanes b) { return {a.v > b.v}; }
+  friend Avx2Lanes operator<(Avx2Lanes a, Avx2Lanes b) { return {a.v < b.v}; }
+  friend Avx2Lanes operator>=(Avx2Lanes a, Avx2Lanes b) { return {a.v >= b.v}; }
+  static Avx2Lanes Select(Avx2Lanes mask, Avx2Lanes a, Avx2Lanes b) {
+    return {(a.v & mask.v) | (b.v & ~mask.v)};
+  }
+  static Avx2Lanes Min(Avx2Lanes a, Avx2Lanes b) { return {a.v < b.v ? a.v : b.v}; }
+  static Avx2Lanes Max(Avx2Lanes a, Avx2Lanes b) { return {a.v > b.v ? a.v : b.v}; }
+  static Avx2Lanes MinUnsigned(Avx2Lanes a, Avx2Lanes b) {
+    return {Wrap(U(a.v) < U(b.v) ? U(a.v) : U(b.v))};
+  }
+  int32_t MinUnsignedAcross() const {
+    uint32_t least = U(v)[0];
+    for (int k = 1; k < 8; ++k) least = U(v)[k] < least ? U(v)[k] : least;
+    return static_cast<int32_t>(least);
+  }
+  Avx2Lanes Broadcast(int k) const { return Splat(v[k]); }
+  bool Any() const {
+    return !__builtin_ia32_ptestz256(__builtin_bit_cast(LongLong4, v),
+                                     __builtin_bit_cast(LongLong4, v));
+  }
+};
+
+}  // namespace
+
+void SearchAdpcmAvx2(SearchBlock& block) {
+  search::Search<Avx2Lanes>(block);
+}
+
+}  // namespace pelorin

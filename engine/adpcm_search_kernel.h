@@ -1,0 +1,271 @@
+#pragma once
+
+// The search behind AdpcmSearchEncoder, written once over a type L of eight 32-bit lanes and
+// compiled twice: for any processor (adpcm_search_encoder.cpp) and for AVX2
+// (adpcm_search_avx2.cpp, built with -mavx2 and called only when the processor has it). The
+// arithmetic is all on integers, so both give the same codes.
+//
+// Apart from SearchBlock and the two functions declared first, everything here has internal
+// linkage and nothing from the standard library is used that the linker could share between
+// the two builds: an AVX2 copy of an inline function must never stand in for the plain one.
+//
+// L provides: Splat(v), Load(p) and Store(p) of eight values, LaneIndex() (0 to 7), + - & | ^
+// (wrapping), << and >> (arithmetic) by a constant, ShiftRightLogical, the signed comparisons
+// == > < >= giving all-ones or zero lanes, Select(mask, a, b), signed Min and Max,
+// MinUnsigned, MulLow (the low 32 bits of the product), MinUnsignedAcross(), Any() (a lane is
+// not zero) and Broadcast(k) (lane k in every lane).
+
+#include <cstdint>
+
+namespace pelorin {
+
+// One call of the search: the decoder's state before samples[0] on the way in, after the last
+// sample on the way out. The codes go to out as AdpcmEncoder writes them.
+struct SearchBlock {
+  const int16_t* samples = nullptr;
+  uint8_t* out = nullptr;
+  int32_t count = 0;
+  int32_t predictor = 0;
+  int32_t step = 0;
+};
+
+// True when this build has the AVX2 search and this processor runs it.
+bool SearchAvx2Available();
+// Only when SearchAvx2Available().
+void SearchAdpcmAvx2(SearchBlock& block);
+
+namespace {
+namespace search {
+
+constexpr int kWidth = 8;  // paths followed, one a lane
+constexpr int kKinds = 4;  // codes tried from each path
+constexpr int kChildren = kWidth * kKinds;
+constexpr int kDelay = 16;  // codes a path remembers: 16 nibbles in 64 bits
+constexpr int kOldestShift = 4 * (kDelay - 1);
+
+// A cost is a squared error summed relative to the cheapest path, which is 0 after every
+// sample. A path more than kMaxCost behind it has no chance left and is held at kMaxCost; the
+// cap keeps a cost, shifted left by 5 and tagged with its child's index, below 2^31.
+constexpr int32_t kMaxCost = (1 << 26) - 2;
+constexpr int32_t kNoPath = kMaxCost + 1;
+// A squared error is below 2^32. Capped so that a path's cost plus it stays below 2^32 - 1,
+// which marks a code not tried.
+constexpr uint32_t kMaxError = 0xFFFFFFFFu - (1u << 26);
+constexpr int32_t kNotTried = -1;  // 0xFFFFFFFF as unsigned
+
+// The paths after a sample, cheapest first: decoder state, cost and the last kDelay codes, the
+// newest in the low nibble. Lanes from count on hold no path: what they compute is never tried,
+// and their arithmetic wraps rather than overflows.
+struct Paths {
+  alignas(32) int32_t predictor[kWidth];
+  alignas(32) int32_t step[kWidth];
+  alignas(32) int32_t cost[kWidth];
+  uint64_t codes[kWidth];
+  int count;
+};
+
+// Every path's children: child kind x kWidth + k extends path k. Costs are relative to the
+// cheapest child; order lists the children cheapest first (equal costs by index).
+struct Children {
+  alignas(32) int32_t predictor[kChildren];
+  alignas(32) int32_t step[kChildren];
+  alignas(32) int32_t cost[kChildren];
+  alignas(32) int32_t code[kChildren];
+  alignas(32) int32_t mergeKey[kChildren];
+  alignas(32) int32_t sortKey[kChildren];
+  alignas(32) int32_t rank[kChildren];
+  int order[kChildren];
+};
+
+// Paths with the same step whose predictors lie in the same 4096-wide band go on alike, so
+// only the cheaper is followed. Merging on the step alone would lose paths that follow the
+// waveform from different sides; merging only equal states fills the beam with near copies.
+template <class L>
+L MergeKey(L predictor, L step) {
+  return (step << 4) | L::ShiftRightLogical(predictor + L::Splat(32768), 12);
+}
+
+// Tries from every path the standard encoder's code for the sample, its neighbours in
+// magnitude and the largest magnitude, which grows the step fastest, all with the sign of the
+// difference: the other codes hardly ever lead anywhere better. The reconstruction is
+// adpcm::Reconstruct lane by lane.
+template <class L>
+void Extend(const Paths& paths, int32_t sample, Children& children) {
+  const L zero = L::Splat(0);
+  const L one = L::Splat(1);
+  const L lane = L::LaneIndex();
+  const L predictor = L::Load(paths.predictor);
+  const L step = L::Load(paths.step);
+  const L cost = L::Load(paths.cost);
+  const L live = lane < L::Splat(paths.count);
+  const L x = L::Splat(sample);
+  const L difference = x - predictor;
+  const L negative = difference >> 31;
+  const L magnitude = (difference ^ negative) - negative;
+  // How many of q, 2q, ..., 7q the magnitude reaches, as adpcm::Quantise counts.
+  const L q = step >> 2;
+  const L q2 = q + q;
+  const L q3 = q2 + q;
+  const L q4 = q2 + q2;
+  const L q5 = q4 + q;
+  const L q6 = q3 + q3;
+  const L q7 = q4 + q3;
+  const L nearest =
+      zero - (((magnitude >= q) + (magnitude >= q2)) + ((magnitude >= q3) + (magnitude >= q4)) +
+              (((magnitude >= q5) + (magnitude >= q6)) + (magnitude >= q7)));
+  const L eighth = step >> 3;
+  const L half = step >> 1;
+  L costs[kKinds];
+  L cheapest = L::Splat(kNotTried);
+  for (int kind = 0; kind < kKinds; ++kind) {
+    L m = L::Splat(7);
+    L tried = live & (nearest < L::Splat(6));
+    if (kind == 0) {
+      m = nearest;
+      tried = live;
+    } else if (kind == 1) {
+      m = nearest - one;
+      tried = live & (nearest > zero);
+    } else if (kind == 2) {
+      m = nearest + one;
+      tried = live & (nearest < L::Splat(7));
+    }
+    m = m & L::Splat(7);
+    L change = eighth + (q & (zero - (m & one))) + (half & (zero - ((m >> 1) & one))) +
+               (step & (zero - ((m >> 2) & one)));
+    change = (change ^ negative) - negative;
+    const L newPredictor = L::Max(L::Min(predictor + change, L::Splat(32767)), L::Splat(-32768));
+    // The step multipliers: 230 for magnitudes 0 to 3, then 307, 409, 512 and 614.
+    const L scale =
+        L::Select(m < L::Splat(4), L::Splat(230),
+                  L::Splat(307) + L::MulLow(L::Splat(102), m - L::Splat(4)) - (m >= L::Splat(6)));
+    const L newStep = L::Max(L::Min(L::MulLow(step, scale) >> 8, L::Splat(24576)), L::Splat(127));
+    const L error = x - newPredictor;
+    const L squared =
+        L::MinUnsigned(L::MulLow(error, error), L::Splat(static_cast<int32_t>(kMaxError)));
+    costs[kind] = L::Select(tried, cost + squared, L::Splat(kNotTried));
+    cheapest = L::MinUnsigned(cheapest, costs[kind]);
+    newPredictor.Store(children.predictor + kind * kWidth);
+    newStep.Store(children.step + kind * kWidth);
+    ((negative & L::Splat(8)) | m).Store(children.code + kind * kWidth);
+    MergeKey(newPredictor, newStep).Store(children.mergeKey + kind * kWidth);
+  }
+  // Children of one path often share a merge key (the magnitudes 0 to 3 share a step): the
+  // dearer of two (the higher kind on a tie) could never be chosen, and dropping it here keeps
+  // the serial walk in Choose short.
+  for (int a = 0; a < 2; ++a) {
+    for (int b = a + 1; b < 3; ++b) {
+      const L twins =
+          L::Load(children.mergeKey + a * kWidth) == L::Load(children.mergeKey + b * kWidth);
+      const L aWins = L::MinUnsigned(costs[a], costs[b]) == costs[a];
+      costs[b] = L::Select(twins & aWins, L::Splat(kNotTried), costs[b]);
+      costs[a] = L::Select(twins & (aWins ^ L::Splat(-1)), L::Splat(kNotTried), costs[a]);
+    }
+  }
+  const L least = L::Splat(cheapest.MinUnsignedAcross());
+  L keys[kKinds];
+  for (int kind = 0; kind < kKinds; ++kind) {
+    const L relative = L::Select(costs[kind] == L::Splat(kNotTried), L::Splat(kNoPath),
+                                 L::MinUnsigned(costs[kind] - least, L::Splat(kMaxCost)));
+    relative.Store(children.cost + kind * kWidth);
+    keys[kind] = (relative << 5) | (lane + L::Splat(kind * kWidth));
+    keys[kind].Store(children.sortKey + kind * kWidth);
+  }
+  // A child's place in cost order is the number of children with a smaller key; the keys all
+  // differ, so counting sorts them without a branch.
+  L ranks[kKinds] = {zero, zero, zero, zero};
+  for (int from = 0; from < kKinds; ++from) {
+#pragma GCC unroll 8
+    for (int k = 0; k < kWidth; ++k) {
+      const L key = keys[from].Broadcast(k);
+      for (int kind = 0; kind < kKinds; ++kind) ranks[kind] = ranks[kind] - (keys[kind] > key);
+    }
+  }
+  for (int kind = 0; kind < kKinds; ++kind) ranks[kind].Store(children.rank + kind * kWidth);
+#pragma GCC unroll 32
+  for (int i = 0; i < kChildren; ++i) children.order[children.rank[i]] = i;
+}
+
+// The next paths: the cheapest children, passing over any whose merge key a cheaper one has.
+// A child passed over is written all the same, into the slot the next one takes: whether one
+// is passed over is unforeseeable, and a branch on it would be mispredicted often.
+template <class L>
+void Choose(const Paths& paths, const Children& children, Paths& next) {
+  const L lane = L::LaneIndex();
+  L keys = L::Splat(-1);  // no merge key is negative
+  int count = 0;
+  for (int r = 0; r < kChildren; ++r) {
+    const int i = children.order[r];
+    if (children.cost[i] == kNoPath) break;  // every child after it was not tried either
+    const L key = L::Splat(children.mergeKey[i]);
+    const bool fresh = !(keys == key).Any();
+    keys = L::Select(lane == L::Splat(count), key, keys);
+    next.predictor[count] = children.predictor[i];
+    next.step[count] = children.step[i];
+    next.cost[count] = children.cost[i];
+    next.codes[count] = paths.codes[static_cast<unsigned>(i) % kWidth] << 4 |
+                        static_cast<uint32_t>(children.code[i]);
+    count += fresh ? 1 : 0;
+    if (count == kWidth) break;
+  }
+  next.count = count;
+}
+
+inline void PutCode(uint8_t* out, int32_t i, uint64_t code) {
+  if (i % 2 == 0) {
+    out[i / 2] = static_cast<uint8_t>(code);
+  } else {
+    out[i / 2] = static_cast<uint8_t>(out[i / 2] | code << 4);
+  }
+}
+
+// Writes the code of sample i, the oldest one open, as the cheapest path has it, and drops the
+// paths that chose another there: all paths left share every code written.
+inline void Settle(Paths& paths, uint8_t* out, int32_t i) {
+  const uint64_t code = paths.codes[0] >> kOldestShift;
+  PutCode(out, i, code);
+  int agreeing = 0;
+  for (int k = 0; k < paths.count; ++k) agreeing += (paths.codes[k] >> kOldestShift) == code;
+  if (agreeing == paths.count) return;
+  int kept = 0;
+  for (int k = 0; k < paths.count; ++k) {
+    paths.predictor[kept] = paths.predictor[k];
+    paths.step[kept] = paths.step[k];
+    paths.cost[kept] = paths.cost[k];
+    paths.codes[kept] = paths.codes[k];
+    kept += (paths.codes[k] >> kOldestShift) == code ? 1 : 0;
+  }
+  paths.count = kept;
+}
+
+template <class L>
+void Search(SearchBlock& block) {
+  Paths buffers[2] = {};
+  Paths* paths = &buffers[0];
+  Paths* next = &buffers[1];
+  paths->predictor[0] = block.predictor;
+  paths->step[0] = block.step;
+  paths->cost[0] = 0;
+  paths->count = 1;
+  Children children;
+  for (int32_t i = 0; i < block.count; ++i) {
+    Extend<L>(*paths, block.samples[i], children);
+    Choose<L>(*paths, children, *next);
+    Paths* const done = paths;
+    paths = next;
+    next = done;
+    if (i >= kDelay - 1) Settle(*paths, block.out, i - (kDelay - 1));
+  }
+  // The codes still open are the cheapest path's.
+  const int32_t first = block.count > kDelay - 1 ? block.count - (kDelay - 1) : 0;
+  for (int32_t i = first; i < block.count; ++i) {
+    PutCode(block.out, i, paths->codes[0] >> (4 * (block.count - 1 - i)) & 15);
+  }
+  block.predictor = paths->predictor[0];
+  block.step = paths->step[0];
+}
+
+}  // namespace search
+}  // namespace
+
+}  // namespace pelorin
