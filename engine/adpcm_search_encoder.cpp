@@ -1,5 +1,8 @@
 #include "engine/adpcm_search_encoder.h"
 
+#include <cstdlib>
+#include <string_view>
+
 #include "engine/adpcm_search_kernel.h"
 
 namespace pelorin {
@@ -93,7 +96,12 @@ bool AdpcmSearchEncoder::KernelAvailable(Kernel kernel) {
 }
 
 AdpcmSearchEncoder::Kernel AdpcmSearchEncoder::DefaultKernel() {
-  return SearchAvx2Available() ? Kernel::kAvx2 : Kernel::kPortable;
+  static const Kernel kernel = [] {
+    const char* requested = std::getenv("PELORIN_KERNEL");
+    if (requested != nullptr && std::string_view(requested) == "portable") return Kernel::kPortable;
+    return SearchAvx2Available() ? Kernel::kAvx2 : Kernel::kPortable;
+  }();
+  return kernel;
 }
 
 void AdpcmSearchEncoder::Encode(const int16_t* samples, uint8_t* out, int32_t count) {

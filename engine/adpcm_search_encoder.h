@@ -20,7 +20,8 @@ class AdpcmSearchEncoder {
     kAvx2,      // x86-64 processors with AVX2
   };
   static bool KernelAvailable(Kernel kernel);
-  // AVX2 where this build and processor have it.
+  // AVX2 where this build and processor have it, unless the environment variable
+  // PELORIN_KERNEL is "portable" (as for the resampler). Worked out once, at the first call.
   static Kernel DefaultKernel();
 
   // Call before the first sample of every independent channel.
