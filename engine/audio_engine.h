@@ -28,6 +28,9 @@ class AudioEngine {
   int32_t MixDown(int mode);
   // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
   int32_t ConvertRate(int32_t targetRate, int32_t taps);
+  // Whether ConvertRate may share a long clip's work with a second thread (the default): not
+  // worth it when other conversions keep the processors busy.
+  void AllowSecondThread(bool allowed) { secondThread_ = allowed; }
   // Encodes the clip as ADPCM and has the writer of the variant (0, 1 or 2) build a file
   // image, which replaces out: sized exactly, so that no caller guesses a capacity. The
   // image's length, or kBadArgument, kNoWriter or kFailed, with out untouched. The quality
@@ -59,6 +62,7 @@ class AudioEngine {
   std::vector<int16_t> samples_;
   PcmFormat format_;
   bool clip_ = false;  // from a successful Load until Release or the next Load
+  bool secondThread_ = true;
   SourceFormat fileFormat_;
   Refusal refusal_;
 };

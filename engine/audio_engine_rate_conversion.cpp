@@ -114,7 +114,8 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
     bool headRead = false;
     const int32_t reach = std::min<int32_t>(format_.frameCount, heldFrames + (taps & ~1));
     const std::optional<ConversionSplit> split =
-        PlanConversionSplit(reach, format_.sampleRate, targetRate, taps);
+        secondThread_ ? PlanConversionSplit(reach, format_.sampleRate, targetRate, taps)
+                      : std::nullopt;
     if (split) {
       code = ConvertInTwoParts(converter, held, format_, targetRate, taps, *split, options, count,
                                buffer, headRead);

@@ -88,7 +88,7 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
   if (settings.date.size() == 8) CopyText(info.text[ContentInfo::kDate], settings.date);
 
   std::vector<uint8_t> image;
-  outcome.code = engine_.EncodeKivra(settings.variant, 0, &info, image);
+  outcome.code = engine_.EncodeKivra(settings.variant, 0, &info, image, settings.quality);
   if (outcome.code < 0) {
     outcome.failedStep = "encoding";
     return outcome;

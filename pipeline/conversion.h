@@ -41,6 +41,8 @@ class Conversion {
   std::string BaseName() const;
   // Where the file goes unless told otherwise: beside the input, its base name + ".mmf".
   std::string DefaultOutputPath() const;
+  // Whether the rate conversion may use a second thread for a long clip (the default).
+  void AllowSecondThread(bool allowed) { engine_.AllowSecondThread(allowed); }
   // The user's choices as settings for this input (see MakeSettings).
   SettingsChoice Settings(const UserChoices& choices, Language language) const;
 

@@ -22,6 +22,7 @@ SettingsChoice MakeSettings(const UserChoices& choices, int32_t inputRate,
   s.copyright = EncodeText(choices.copyright, encoding, kTextFieldBytes);
   s.date = choices.date.value_or(TodayStamp());
   s.variant = choices.variant;
+  s.quality = choices.quality;
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/adpcm_encoder.h"
 #include "pipeline/string_table.h"
 #include "pipeline/text_encoding.h"
 
@@ -12,13 +13,14 @@ namespace pelorin {
 
 // The settings one conversion is finished with, in the form the file takes them.
 struct ConversionSettings {
-  int32_t targetRate = 8000;  // 4000 or 8000
-  bool save = true;           // the receiving device may save the sound
-  bool trans = true;          // ... and may pass it on
-  std::string title;          // in the file's text encoding, at most 256 bytes
-  std::string copyright;      // likewise
-  std::string date;           // "YYYYMMDD", or empty for no date
-  int variant = 0;            // file variant 0, 1 or 2
+  int32_t targetRate = 8000;                       // 4000 or 8000
+  bool save = true;                                // the receiving device may save the sound
+  bool trans = true;                               // ... and may pass it on
+  std::string title;                               // in the file's text encoding, at most 256 bytes
+  std::string copyright;                           // likewise
+  std::string date;                                // "YYYYMMDD", or empty for no date
+  int variant = 0;                                 // file variant 0, 1 or 2
+  AdpcmQuality quality = AdpcmQuality::kStandard;  // high: codes chosen by a search
 };
 
 // What the user chose, as the settings window or the command line's options say it; texts in
@@ -32,6 +34,7 @@ struct UserChoices {
   std::optional<std::string> date;  // "YYYYMMDD"; default: today, local time
   int variant = 0;
   std::optional<TextEncoding> encoding;  // default: the legacy code page of the language
+  AdpcmQuality quality = AdpcmQuality::kStandard;
 };
 
 // The bytes each text field of the file keeps (title, copyright), and whether a UTF-8 text,

@@ -80,6 +80,14 @@ TEST_F(ConvertCli, OptionsReachTheFile) {
     EXPECT_EQ(Tag(file, "CR"), c.copyright) << c.options[0];
     EXPECT_EQ(Tag(file, "CD").size(), 8u);
   }
+  // The searching encoder makes a file of the same size with other codes.
+  ASSERT_EQ(Cli({"convert", "--date", "20261208", "-o", "standard.mmf", "tone.wav"}).status, 0);
+  ASSERT_EQ(
+      Cli({"convert", "--date", "20261208", "--quality", "high", "-o", "high.mmf", "tone.wav"})
+          .status,
+      0);
+  EXPECT_EQ(Bytes("high.mmf").size(), Bytes("standard.mmf").size());
+  EXPECT_NE(Bytes("high.mmf"), Bytes("standard.mmf"));
   // A Japanese user gets CP932 without asking, and Japanese messages.
   const CliRun ja = Cli({"convert", "--title", "鐘", "tone.wav"}, "ja_JP.UTF-8");
   ASSERT_EQ(ja.status, 0) << ja.err;
@@ -140,6 +148,7 @@ TEST_F(ConvertCli, UsageErrorsExitWithTwo) {
       {"convert", "-o", "./a.wav", "a.wav"},
       {"convert", "-j", "0", "a.wav"},
       {"convert", "--jobs=x", "a.wav"},
+      {"convert", "--quality", "best", "a.wav"},
   };
   for (const auto& args : usages) {
     const CliRun r = Cli(args);
