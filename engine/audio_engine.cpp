@@ -5,6 +5,7 @@
 #include <new>
 
 #include "audiofile/aiff_reader.h"
+#include "audiofile/large_buffer.h"
 #include "audiofile/memory_stream.h"
 #include "audiofile/wav_image_writer.h"
 #include "audiofile/wav_reader.h"
@@ -105,6 +106,7 @@ int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength) {
   const int64_t framesHeld = (bytesHeld + source.blockAlign - 1) / source.blockAlign;
   const auto frames = static_cast<int32_t>(std::min<int64_t>(source.frameCount, framesHeld));
   try {
+    ReserveLarge(samples_, static_cast<size_t>(frames) * source.channels);
     samples_.assign(static_cast<size_t>(frames) * source.channels, 0);
   } catch (const std::bad_alloc&) {
     samples_.clear();

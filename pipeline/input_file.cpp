@@ -1,5 +1,7 @@
 #include "pipeline/input_file.h"
 
+#include "audiofile/large_buffer.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +44,7 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   // A file larger than the memory left cannot be read whole; that must not end the program.
   std::vector<uint8_t> bytes;
   try {
+    ReserveLarge(bytes, static_cast<size_t>(size));
     bytes.resize(static_cast<size_t>(size));
   } catch (const std::bad_alloc&) {
     return std::nullopt;
