@@ -3,9 +3,9 @@
 //
 //   build/bench/stage-benchmark FILE [RUNS]
 //
-// Stages: reading the file whole, loading it (parsing and 16-bit samples), mixing down,
-// converting the rate to 8000 Hz, encoding the file image, and writing it (atomically, into
-// the temporary folder).
+// Stages: reading the file whole, loading it (parsing, 16-bit samples, mixing down as it reads,
+// as a conversion does), mixing down (nothing left to do then), converting the rate to
+// 8000 Hz, encoding the file image, and writing it (atomically, into the temporary folder).
 
 #include <algorithm>
 #include <chrono>
@@ -68,8 +68,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     pelorin::AudioEngine engine;
-    if (engine.Load(*kind == pelorin::InputKind::kAiff ? 1 : 0, image->data(),
-                    static_cast<int32_t>(image->size())) != pelorin::kOk) {
+    // As a conversion loads: mixed down as it is read.
+    if (engine.LoadMono(*kind == pelorin::InputKind::kAiff ? 1 : 0, image->data(),
+                        static_cast<int32_t>(image->size())) != pelorin::kOk) {
       std::fprintf(stderr, "stage-benchmark: %s does not load\n", path.c_str());
       return 1;
     }

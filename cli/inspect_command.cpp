@@ -66,7 +66,7 @@ int InspectMain(std::span<const std::string> args, Language language, std::ostre
   int status = kExitOk;
   for (const std::string& path : files) {
     Conversion conversion;
-    const ConversionOutcome outcome = conversion.Open(path);
+    const ConversionOutcome outcome = conversion.Open(path, Conversion::Purpose::kInspection);
     if (outcome.messageId != 0) status = kExitRefused;
     if (json) {
       out << JsonReport(path, outcome, conversion.InputFormat()) << '\n';

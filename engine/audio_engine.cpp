@@ -16,33 +16,46 @@ namespace {
 // Frames MixDown takes at a time: a block's copy stays in the first-level cache.
 constexpr size_t kMixBlock = 2048;
 
-// Mixes (mode 0) or picks a channel of (1: left, 2: right) the first frames of interleaved
-// stereo, frame k into sample k. Each block of frames is copied out before any result is
-// stored, so the loop reads from memory no store can reach and is vectorised.
+// Mixes (mode 0) or picks a channel of (1: left, 2: right) n frames of interleaved stereo
+// into n mono samples; the two must not overlap, so the loop is vectorised.
+template <int Mode>
+void MixBlock(const int16_t* stereo, int16_t* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t left = stereo[2 * i];
+    const int32_t right = stereo[2 * i + 1];
+    if constexpr (Mode == 0) {
+      out[i] = static_cast<int16_t>(left / 2 + right / 2);
+    } else if constexpr (Mode == 1) {
+      out[i] = static_cast<int16_t>(left);
+    } else {
+      out[i] = static_cast<int16_t>(right);
+    }
+  }
+}
+
+// The same in place for the first frames of interleaved stereo, frame k into sample k. Each
+// block of frames is copied out before any result is stored.
 template <int Mode>
 void MixFrames(int16_t* samples, size_t frames) {
   int16_t block[2 * kMixBlock];
   for (size_t start = 0; start < frames; start += kMixBlock) {
     const size_t n = std::min(kMixBlock, frames - start);
     std::copy_n(samples + 2 * start, 2 * n, block);
-    int16_t* out = samples + start;
-    for (size_t i = 0; i < n; ++i) {
-      const int32_t left = block[2 * i];
-      const int32_t right = block[2 * i + 1];
-      if constexpr (Mode == 0) {
-        out[i] = static_cast<int16_t>(left / 2 + right / 2);
-      } else if constexpr (Mode == 1) {
-        out[i] = static_cast<int16_t>(left);
-      } else {
-        out[i] = static_cast<int16_t>(right);
-      }
-    }
+    MixBlock<Mode>(block, samples + start, n);
   }
 }
 
 }  // namespace
 
 int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
+  return LoadAs(isAiff, image, length, false);
+}
+
+int32_t AudioEngine::LoadMono(int isAiff, const uint8_t* image, int32_t length) {
+  return LoadAs(isAiff, image, length, true);
+}
+
+int32_t AudioEngine::LoadAs(int isAiff, const uint8_t* image, int32_t length, bool mono) {
   MemoryStream stream(image, length);
   samples_.clear();
   clip_ = false;
@@ -50,10 +63,10 @@ int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
   const int32_t imageLength = image == nullptr ? 0 : std::max(length, 0);
   if (isAiff == 0) {
     WavReader reader(stream);
-    return LoadWith(reader, imageLength);
+    return LoadWith(reader, imageLength, mono);
   }
   AiffReader reader(stream);
-  return LoadWith(reader, imageLength);
+  return LoadWith(reader, imageLength, mono);
 }
 
 int32_t AudioEngine::Refuse(int32_t code, RefusalCategory category, int64_t offset,
@@ -63,7 +76,7 @@ int32_t AudioEngine::Refuse(int32_t code, RefusalCategory category, int64_t offs
 }
 
 template <class Reader>
-int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength) {
+int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength, bool mono) {
   const SourceFormat& source = reader.Format();
   const FieldOffsets& at = reader.Offsets();
   fileFormat_ = source;
@@ -105,27 +118,67 @@ int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength) {
   const int64_t bytesHeld = std::max<int64_t>(0, int64_t{imageLength} - source.dataOffset);
   const int64_t framesHeld = (bytesHeld + source.blockAlign - 1) / source.blockAlign;
   const auto frames = static_cast<int32_t>(std::min<int64_t>(source.frameCount, framesHeld));
-  try {
-    ReserveLarge(samples_, static_cast<size_t>(frames) * source.channels);
-    samples_.assign(static_cast<size_t>(frames) * source.channels, 0);
-  } catch (const std::bad_alloc&) {
+  const bool mix = mono && source.channels == 2;
+  const Held held = mix ? ReadMixedDown(reader, frames) : ReadInto(reader, frames, source.channels);
+  if (held == Held::kNoMemory) {
     samples_.clear();
     return Refuse(kFailed, RefusalCategory::kMemory, -1,
                   "not enough memory for " + std::to_string(frames) + " frames");
   }
-  if (reader.Read(samples_.data(), frames) < 0) {
+  if (held == Held::kReadFailed) {
     return Refuse(kFailed, RefusalCategory::kContainer, source.dataOffset,
                   "the sample data cannot be read");
   }
 
-  format_.channels = source.channels;
+  const uint16_t channels = mix ? 1 : source.channels;
+  format_.channels = channels;
   format_.bitsPerSample = 16;
-  format_.blockAlign = static_cast<uint16_t>(2 * source.channels);
+  format_.blockAlign = static_cast<uint16_t>(2 * channels);
   format_.sampleRate = source.sampleRate;
   format_.frameCount = source.frameCount;
-  format_.byteCount = static_cast<int32_t>(clipBytes);
+  format_.byteCount = static_cast<int32_t>(mix ? clipBytes / 2 : clipBytes);
   clip_ = true;
   return kOk;
+}
+
+template <class Reader>
+AudioEngine::Held AudioEngine::ReadInto(Reader& reader, int32_t frames, int channels) {
+  try {
+    ReserveLarge(samples_, static_cast<size_t>(frames) * channels);
+    samples_.assign(static_cast<size_t>(frames) * channels, 0);
+  } catch (const std::bad_alloc&) {
+    return Held::kNoMemory;
+  }
+  // Frames the file does not hold whole stay silent.
+  return reader.Read(samples_.data(), frames) < 0 ? Held::kReadFailed : Held::kRead;
+}
+
+template <class Reader>
+AudioEngine::Held AudioEngine::ReadMixedDown(Reader& reader, int32_t frames) {
+  try {
+    ReserveLarge(samples_, static_cast<size_t>(frames));
+  } catch (const std::bad_alloc&) {
+    return Held::kNoMemory;
+  }
+  // A block of stereo frames at a time, mixed as MixDown(0) mixes, so that the stereo clip is
+  // never stored. A block is cleared before it is read: frames the file does not hold whole
+  // read as silence, as in a clip loaded whole.
+  int16_t stereo[2 * kMixBlock];
+  int16_t out[kMixBlock];
+  for (int32_t done = 0; done < frames;) {
+    const auto n = static_cast<int32_t>(std::min<size_t>(kMixBlock, size_t(frames - done)));
+    std::fill_n(stereo, 2 * n, int16_t{0});
+    const int32_t got = reader.Read(stereo, n);
+    if (got < 0) return Held::kReadFailed;
+    MixBlock<0>(stereo, out, static_cast<size_t>(n));
+    samples_.insert(samples_.end(), out, out + n);
+    done += n;
+    if (got < n) {
+      samples_.resize(static_cast<size_t>(frames), 0);
+      break;
+    }
+  }
+  return Held::kRead;
 }
 
 int32_t AudioEngine::HeldFrames() const {

@@ -25,6 +25,9 @@ class AudioEngine {
   static constexpr int32_t kMaxRate = 48000;
 
   int32_t Load(int isAiff, const uint8_t* image, int32_t length);
+  // Load and MixDown(0) in one pass: the same clip, format and results, without ever holding
+  // the stereo samples. For a conversion, which mixes down first anyway.
+  int32_t LoadMono(int isAiff, const uint8_t* image, int32_t length);
   int32_t MixDown(int mode);
   // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
   int32_t ConvertRate(int32_t targetRate, int32_t taps);
@@ -55,8 +58,15 @@ class AudioEngine {
   const Refusal& LoadRefusal() const { return refusal_; }
 
  private:
+  int32_t LoadAs(int isAiff, const uint8_t* image, int32_t length, bool mono);
   template <class Reader>
-  int32_t LoadWith(Reader& reader, int32_t imageLength);
+  int32_t LoadWith(Reader& reader, int32_t imageLength, bool mono);
+  // The first frames of the file into samples_, as they are or mixed to mono.
+  enum class Held { kRead, kNoMemory, kReadFailed };
+  template <class Reader>
+  Held ReadInto(Reader& reader, int32_t frames, int channels);
+  template <class Reader>
+  Held ReadMixedDown(Reader& reader, int32_t frames);
   int32_t Refuse(int32_t code, RefusalCategory category, int64_t offset, std::string text);
 
   std::vector<int16_t> samples_;

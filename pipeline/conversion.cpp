@@ -21,7 +21,7 @@ void CopyText(char (&field)[ContentInfo::kTextSize], const std::string& text) {
 
 }  // namespace
 
-ConversionOutcome Conversion::Open(const std::string& path) {
+ConversionOutcome Conversion::Open(const std::string& path, Purpose purpose) {
   ConversionOutcome outcome;
   path_ = path;
   const std::optional<InputKind> kind = InputKindFromName(path);
@@ -35,8 +35,10 @@ ConversionOutcome Conversion::Open(const std::string& path) {
     outcome.messageId = kStrCannotOpen;
     return outcome;
   }
-  outcome.code = engine_.Load(*kind == InputKind::kAiff ? 1 : 0, image->data(),
-                              static_cast<int32_t>(image->size()));
+  const int isAiff = *kind == InputKind::kAiff ? 1 : 0;
+  const auto length = static_cast<int32_t>(image->size());
+  outcome.code = purpose == Purpose::kConversion ? engine_.LoadMono(isAiff, image->data(), length)
+                                                 : engine_.Load(isAiff, image->data(), length);
   outcome.messageId = LoadResultMessage(outcome.code);
   outcome.refusal = engine_.LoadRefusal();
   return outcome;

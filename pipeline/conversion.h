@@ -28,12 +28,17 @@ struct ConversionOutcome {
 // with the user's settings. The window and the command line share it.
 class Conversion {
  public:
+  // What the file is opened for: a conversion holds it mixed down to mono at once (Finish
+  // mixes down first anyway), an inspection as the file has it.
+  enum class Purpose { kConversion, kInspection };
+
   // Checks the name, reads the file whole and loads it, parsing it once. The outcome's
   // messageId is 0 when it loaded; a Load failure without a text of its own is reported as an
   // unsupported format.
-  ConversionOutcome Open(const std::string& path);
+  ConversionOutcome Open(const std::string& path, Purpose purpose = Purpose::kConversion);
 
   int32_t InputRate() const { return engine_.Format().sampleRate; }
+  // The clip as held: for a conversion already mixed down.
   const PcmFormat& InputFormat() const { return engine_.Format(); }
   // The header as the file states it (its own bit depth, say), once the file was read.
   const SourceFormat& FileFormat() const { return engine_.FileFormat(); }

@@ -157,6 +157,41 @@ TEST(AudioEngineLoad, MissingFramesAreSilenceThatTakesNoMemory) {
   EXPECT_EQ(files[0], files[1]);
 }
 
+// Loading mixed down is loading, then MixDown(0): the same samples, format and results, for
+// 8- and 16-bit stereo, a file cut in the middle of a frame, mono, and a refused file.
+TEST(AudioEngineLoad, LoadMonoIsLoadThenMixDown) {
+  std::vector<int16_t> samples;
+  for (int i = 0; i < 2 * 5000; ++i) samples.push_back(int16_t(i * 7919 % 65536 - 32768));
+  Bytes cut;
+  for (int16_t v : samples) PutU16BE(cut, uint16_t(v));
+  cut.resize(cut.size() - 2);  // the last frame has its left sample only
+  const struct {
+    const char* what;
+    Bytes image;
+    int isAiff;
+  } cases[] = {
+      {"16-bit stereo", WavImage(2, 22050, 16, Pcm16LE(samples)), 0},
+      {"8-bit stereo", WavImage(2, 8000, 8, Bytes(9001, 0x9C)), 0},
+      {"cut stereo AIFF", CutStereoAiff(8000 * 3, cut), 1},
+      {"mono", WavImage(1, 8000, 16, Pcm16LE(samples)), 0},
+      {"refused", WavImage(2, 3999, 16, Pcm16LE(samples)), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    AudioEngine whole;
+    AudioEngine mixed;
+    const int32_t code = whole.Load(c.isAiff, c.image.data(), int32_t(c.image.size()));
+    EXPECT_EQ(mixed.LoadMono(c.isAiff, c.image.data(), int32_t(c.image.size())), code);
+    if (code != kOk) continue;
+    ASSERT_EQ(whole.MixDown(0), kOk);
+    uint8_t a[20], b[20];
+    whole.GetFormat(a);
+    mixed.GetFormat(b);
+    EXPECT_EQ(std::memcmp(a, b, 20), 0);
+    EXPECT_EQ(mixed.Samples(), whole.Samples());
+  }
+}
+
 TEST(AudioEngineMixDown, AveragesOrPicksAChannel) {
   const Bytes stereo =
       WavImage(2, 8000, 16, Pcm16LE({-1, -1, 3, 3, -3, -3, -32768, -32768, 100, -7}));
