@@ -58,8 +58,9 @@ for ((i = 1; i < 100; i++)); do cp "$work/batch/000.wav" "$(printf '%s/batch/%03
 tools=(pelorin sox)
 [[ -n $other ]] && tools=(pelorin before sox)
 
-# run NAME TOOL ARGS...: one timed run; appends wall and CPU microseconds and peak kilobytes
-# to NAME.wall, NAME.cpu and NAME.kb.
+# run NAME TOOL ARGS...: one timed run; appends wall and CPU microseconds to NAME.wall and
+# NAME.cpu (bash's own timing, to the millisecond) and, with MEASURE_MEMORY set, peak
+# kilobytes to NAME.kb (GNU time, which reads only to 10 ms, so it times nothing here).
 run() {
   local name=$1 tool=$2
   shift 2
@@ -69,15 +70,20 @@ run() {
     before) cmd=("$other/pelorin-cli" "$@") ;;
     sox) cmd=(sox "$@") ;;
   esac
-  if ! /usr/bin/time -f '%e %U %S %M' -o "$work/time" "${cmd[@]}" >/dev/null 2>"$work/err"; then
+  if [[ -n ${MEASURE_MEMORY:-} ]]; then
+    /usr/bin/time -f %M -o "$work/rss" "${cmd[@]}" >/dev/null 2>&1
+    tail -n 1 "$work/rss" >>"$work/$name.kb"
+    return
+  fi
+  local TIMEFORMAT='%3R %3U %3S'
+  if ! { time "${cmd[@]}" >/dev/null 2>"$work/err"; } 2>"$work/time"; then
     echo "error: ${cmd[*]} failed:" >&2
     cat "$work/err" >&2
     exit 1
   fi
-  read -r wall user system kb <"$work/time"
+  read -r wall user system <"$work/time"
   echo "$wall" | awk '{ print $1 * 1000000 }' >>"$work/$name.wall"
   echo "$user $system" | awk '{ print ($1 + $2) * 1000000 }' >>"$work/$name.cpu"
-  echo "$kb" >>"$work/$name.kb"
 }
 
 one() {
@@ -94,8 +100,9 @@ median() {
 }
 ms() { median "$work/$1" | awk '{ printf "%.1f", $1 / 1000 }'; }
 
+# The warm-up runs measure peak memory.
 for input in a b c; do
-  for tool in "${tools[@]}"; do one "$tool" "$input"; done
+  for tool in "${tools[@]}"; do MEASURE_MEMORY=1 one "$tool" "$input"; done
 done
 for ((i = 1; i <= runs; i++)); do
   printf '\rrun %d of %d' "$i" "$runs"
