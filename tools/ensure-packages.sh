@@ -9,6 +9,7 @@ pelorin_packages=(
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev
   fonts-liberation2 fonts-noto-cjk fonts-dejavu-core
   locales
+  libsndfile1-dev libebur128-dev
 )
 
 pelorin_fail() {

@@ -1,0 +1,1 @@
+#include "workshop/sound_file.h"
