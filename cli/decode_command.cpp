@@ -4,13 +4,11 @@
 #include <optional>
 #include <vector>
 
-#include "audiofile/wav_image_writer.h"
 #include "cli/command_line.h"
 #include "cli/option_parser.h"
-#include "engine/adpcm_decoder.h"
-#include "kivra/kivra_reader.h"
 #include "pipeline/file_system.h"
 #include "pipeline/input_file.h"
+#include "pipeline/kivra_decoding.h"
 
 namespace pelorin::cli {
 namespace {
@@ -55,34 +53,22 @@ int DecodeMain(std::span<const std::string> args, Language /*language*/, std::os
     err << kProgram << ": " << path << ": cannot read the file\n";
     return kExitRefused;
   }
-  const KivraReport report = ReadKivra(*file);
-  if (!report.Sound()) {
-    for (const KivraProblem& p : report.problems)
-      err << kProgram << ": " << path << ": offset " << p.offset << ": " << p.what << '\n';
-    return kExitRefused;
-  }
-  // A sound report always has the rate, the channels and the data.
-  const auto adpcm = std::span(*file).subspan(*report.adpcmOffset, report.adpcmLength);
-  // The WAV header counts the data's bytes in 32 bits.
-  if (adpcm.size() > (INT32_MAX - 44) / 4) {
-    err << kProgram << ": " << path << ": too much audio for a WAV file\n";
-    return kExitRefused;
-  }
-  const std::vector<int16_t> pcm = DecodeAdpcm(adpcm, report.channels);
-  WavImageHeader header;
-  header.channels = static_cast<uint16_t>(report.channels);
-  header.sampleRate = report.sampleRate;
-  header.byteCount = static_cast<int32_t>(pcm.size() * 2);
   std::vector<uint8_t> image;
-  WriteWavImage(header, pcm, image);
+  std::vector<std::string> problems;
+  const std::optional<WavImageHeader> header = DecodeKivraToWav(*file, image, problems);
+  if (!header) {
+    for (const std::string& problem : problems)
+      err << kProgram << ": " << path << ": " << problem << '\n';
+    return kExitRefused;
+  }
   std::string error;
   if (!WriteFileAtomically(*output, image, &error)) {
     err << kProgram << ": " << error << '\n';
     return kExitRefused;
   }
-  const size_t frames = pcm.size() / static_cast<size_t>(report.channels);
-  out << *output << ": " << frames << " frames, " << report.channels
-      << (report.channels == 1 ? " channel, " : " channels, ") << report.sampleRate << " Hz\n";
+  out << *output << ": " << header->byteCount / 2 / header->channels << " frames, "
+      << header->channels << (header->channels == 1 ? " channel, " : " channels, ")
+      << header->sampleRate << " Hz\n";
   return kExitOk;
 }
 

@@ -97,21 +97,8 @@ int32_t AudioEngine::LoadWith(Reader& reader, int32_t imageLength, bool mono) {
     return Refuse(kBadChannels, RefusalCategory::kChannels, at.channels,
                   std::to_string(source.channels) + " channels; 1 or 2 are supported");
   }
-  const auto playMs =
-      static_cast<int32_t>(double(source.frameCount) / double(source.sampleRate) * 1000.0);
-  if (playMs <= 20) {
-    return Refuse(kTooShort, RefusalCategory::kDuration, at.frameCount,
-                  std::to_string(source.frameCount) + " frames at " + rate + " play " +
-                      std::to_string(playMs) + " ms; more than 20 ms are needed");
-  }
-
-  // The clip is held as 16-bit samples; its byte count must be a signed 32-bit value.
+  if (const int32_t code = CheckLength(source, at.frameCount); code != kOk) return code;
   const int64_t clipBytes = 2 * int64_t{source.channels} * source.frameCount;
-  if (clipBytes > INT32_MAX) {
-    return Refuse(kBadFormat, RefusalCategory::kSize, at.frameCount,
-                  std::to_string(source.frameCount) + " frames make " + std::to_string(clipBytes) +
-                      " bytes as 16-bit samples; at most 2^31 - 1 can be held");
-  }
 
   // A file may declare more frames than it holds (an AIFF file cut short). Only the frames it
   // holds are stored, a last partial one included; the rest of the clip is silence.
@@ -179,6 +166,55 @@ AudioEngine::Held AudioEngine::ReadMixedDown(Reader& reader, int32_t frames) {
     }
   }
   return Held::kRead;
+}
+
+int32_t AudioEngine::CheckLength(const SourceFormat& source, int64_t frameCountOffset) {
+  const std::string rate = std::to_string(source.sampleRate) + " Hz";
+  const auto playMs =
+      static_cast<int32_t>(double(source.frameCount) / double(source.sampleRate) * 1000.0);
+  if (playMs <= 20) {
+    return Refuse(kTooShort, RefusalCategory::kDuration, frameCountOffset,
+                  std::to_string(source.frameCount) + " frames at " + rate + " play " +
+                      std::to_string(playMs) + " ms; more than 20 ms are needed");
+  }
+
+  // The clip is held as 16-bit samples; its byte count must be a signed 32-bit value.
+  const int64_t clipBytes = 2 * int64_t{source.channels} * source.frameCount;
+  if (clipBytes > INT32_MAX) {
+    return Refuse(kBadFormat, RefusalCategory::kSize, frameCountOffset,
+                  std::to_string(source.frameCount) + " frames make " + std::to_string(clipBytes) +
+                      " bytes as 16-bit samples; at most 2^31 - 1 can be held");
+  }
+
+  return kOk;
+}
+
+int32_t AudioEngine::LoadClip(int32_t sampleRate, std::vector<int16_t> samples) {
+  samples_.clear();
+  clip_ = false;
+  refusal_ = {};
+  SourceFormat source;
+  source.channels = 1;
+  source.bitsPerSample = 16;
+  source.bytesPerSample = 2;
+  source.blockAlign = 2;
+  source.sampleRate = sampleRate;
+  fileFormat_ = source;
+  if (sampleRate <= 0) return Refuse(kBadRate, RefusalCategory::kRate, -1, "no sampling rate");
+  if (samples.size() > size_t{INT32_MAX})
+    return Refuse(kBadFormat, RefusalCategory::kSize, -1, "the clip is too long to hold");
+  source.frameCount = static_cast<int32_t>(samples.size());
+  fileFormat_ = source;
+  if (const int32_t code = CheckLength(source, -1); code != kOk) return code;
+  samples_ = std::move(samples);
+  format_.channels = 1;
+  format_.bitsPerSample = 16;
+  format_.blockAlign = 2;
+  format_.sampleRate = sampleRate;
+  format_.frameCount = source.frameCount;
+  format_.byteCount = 2 * source.frameCount;
+  clip_ = true;
+  return kOk;
 }
 
 int32_t AudioEngine::HeldFrames() const {

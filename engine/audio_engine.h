@@ -28,6 +28,10 @@ class AudioEngine {
   // Load and MixDown(0) in one pass: the same clip, format and results, without ever holding
   // the stereo samples. For a conversion, which mixes down first anyway.
   int32_t LoadMono(int isAiff, const uint8_t* image, int32_t length);
+  // A clip made ready elsewhere: mono 16-bit samples at any rate above 0, each one held (the
+  // command line brings files the readers above do not take this way). The play-time and size
+  // limits of Load apply; a rate outside kMinRate..kMaxRate is the caller's to convert.
+  int32_t LoadClip(int32_t sampleRate, std::vector<int16_t> samples);
   int32_t MixDown(int mode);
   // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
   int32_t ConvertRate(int32_t targetRate, int32_t taps);
@@ -68,6 +72,9 @@ class AudioEngine {
   template <class Reader>
   Held ReadMixedDown(Reader& reader, int32_t frames);
   int32_t Refuse(int32_t code, RefusalCategory category, int64_t offset, std::string text);
+  // kTooShort or kBadFormat, with the reason, for a clip of frames that is too short or too
+  // large to hold as 16-bit samples; kOk otherwise.
+  int32_t CheckLength(const SourceFormat& source, int64_t frameCountOffset);
 
   std::vector<int16_t> samples_;
   PcmFormat format_;

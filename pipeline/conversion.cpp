@@ -35,10 +35,37 @@ ConversionOutcome Conversion::Open(const std::string& path, Purpose purpose) {
     outcome.messageId = kStrCannotOpen;
     return outcome;
   }
-  const int isAiff = *kind == InputKind::kAiff ? 1 : 0;
-  const auto length = static_cast<int32_t>(image->size());
-  outcome.code = purpose == Purpose::kConversion ? engine_.LoadMono(isAiff, image->data(), length)
-                                                 : engine_.Load(isAiff, image->data(), length);
+  return Load(*image, *kind, purpose);
+}
+
+ConversionOutcome Conversion::OpenImage(const std::string& name, std::span<const uint8_t> image,
+                                        Purpose purpose) {
+  path_ = name;
+  if (image.size() > size_t{INT32_MAX}) {
+    ConversionOutcome outcome;
+    outcome.messageId = kStrCannotOpen;
+    return outcome;
+  }
+  return Load(image, InputKindFromContent(image).value_or(InputKind::kWav), purpose);
+}
+
+ConversionOutcome Conversion::Load(std::span<const uint8_t> image, InputKind kind,
+                                   Purpose purpose) {
+  ConversionOutcome outcome;
+  const int isAiff = kind == InputKind::kAiff ? 1 : 0;
+  const auto length = static_cast<int32_t>(image.size());
+  outcome.code = purpose == Purpose::kConversion ? engine_.LoadMono(isAiff, image.data(), length)
+                                                 : engine_.Load(isAiff, image.data(), length);
+  outcome.messageId = LoadResultMessage(outcome.code);
+  outcome.refusal = engine_.LoadRefusal();
+  return outcome;
+}
+
+ConversionOutcome Conversion::OpenClip(const std::string& name, int32_t sampleRate,
+                                       std::vector<int16_t> samples) {
+  ConversionOutcome outcome;
+  path_ = name;
+  outcome.code = engine_.LoadClip(sampleRate, std::move(samples));
   outcome.messageId = LoadResultMessage(outcome.code);
   outcome.refusal = engine_.LoadRefusal();
   return outcome;
@@ -73,10 +100,23 @@ SettingsChoice Conversion::Settings(const UserChoices& choices, Language languag
 ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
                                      const std::string& outputPath,
                                      const FreeSpaceQuery& freeSpace) {
+  std::vector<uint8_t> image;
+  const ConversionOutcome encoded = Encode(settings, image);
+  if (!encoded.Succeeded()) return encoded;
+  return Write(image, outputPath, freeSpace);
+}
+
+ConversionOutcome Conversion::Encode(const ConversionSettings& settings,
+                                     std::vector<uint8_t>& image) {
   ConversionOutcome outcome;
   engine_.TrimFrames(FramesWorthConverting(engine_.Format(), settings.variant, kConversionTaps));
   engine_.MixDown(0);
-  outcome.code = engine_.ConvertRate(settings.targetRate, kConversionTaps);
+  // A clip at a rate the engine does not load (a decoded file's 96 kHz, say) is first brought
+  // to the nearest rate it does, so that the last step is the one every file takes.
+  const int32_t rate = engine_.Format().sampleRate;
+  const int32_t inRange = std::clamp(rate, AudioEngine::kMinRate, AudioEngine::kMaxRate);
+  outcome.code = engine_.ConvertRate(inRange, kConversionTaps);
+  if (outcome.code >= 0) outcome.code = engine_.ConvertRate(settings.targetRate, kConversionTaps);
   if (outcome.code < 0) {
     outcome.failedStep = "rate conversion";
     return outcome;
@@ -89,14 +129,19 @@ ConversionOutcome Conversion::Finish(const ConversionSettings& settings,
   CopyText(info.text[ContentInfo::kCopyright], settings.copyright);
   if (settings.date.size() == 8) CopyText(info.text[ContentInfo::kDate], settings.date);
 
-  std::vector<uint8_t> image;
   outcome.code = engine_.EncodeKivra(settings.variant, 0, &info, image, settings.quality);
   if (outcome.code < 0) {
     outcome.failedStep = "encoding";
     return outcome;
   }
   engine_.Release();  // the samples are in the image now
+  return outcome;
+}
 
+ConversionOutcome Conversion::Write(const std::vector<uint8_t>& image,
+                                    const std::string& outputPath,
+                                    const FreeSpaceQuery& freeSpace) {
+  ConversionOutcome outcome;
   std::filesystem::path folder = std::filesystem::path(outputPath).parent_path();
   if (folder.empty()) folder = ".";
   // A missing folder cannot take the file; that is no matter of free space.

@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
 #include "engine/audio_engine.h"
 #include "pipeline/conversion_settings.h"
+#include "pipeline/input_file.h"
 #include "pipeline/string_table.h"
 
 namespace pelorin {
@@ -36,12 +38,22 @@ class Conversion {
   // messageId is 0 when it loaded; a Load failure without a text of its own is reported as an
   // unsupported format.
   ConversionOutcome Open(const std::string& path, Purpose purpose = Purpose::kConversion);
+  // The same for a file's contents already read (a pipe's, say), named by name. The content
+  // decides the reader, not the name: what is not an AIFF header gets the WAV reader's verdict.
+  ConversionOutcome OpenImage(const std::string& name, std::span<const uint8_t> image,
+                              Purpose purpose = Purpose::kConversion);
+  // A clip made ready elsewhere, mono 16-bit at any rate above 0 (see AudioEngine::LoadClip),
+  // named by name. Finish converts a rate outside the engine's range in two steps.
+  ConversionOutcome OpenClip(const std::string& name, int32_t sampleRate,
+                             std::vector<int16_t> samples);
 
   int32_t InputRate() const { return engine_.Format().sampleRate; }
   // The clip as held: for a conversion already mixed down.
   const PcmFormat& InputFormat() const { return engine_.Format(); }
   // The header as the file states it (its own bit depth, say), once the file was read.
   const SourceFormat& FileFormat() const { return engine_.FileFormat(); }
+  // The samples held, interleaved; frames after them up to the format's count are silence.
+  std::span<const int16_t> HeldSamples() const { return engine_.Samples(); }
   // The input's file name without folder and extension: the preset title.
   std::string BaseName() const;
   // Where the file goes unless told otherwise: beside the input, its base name + ".mmf".
@@ -58,8 +70,16 @@ class Conversion {
   // system's own count by default) and writes outputPath. Runs once, after a successful Open.
   ConversionOutcome Finish(const ConversionSettings& settings, const std::string& outputPath,
                            const FreeSpaceQuery& freeSpace = {});
+  // Finish in two halves, for a caller that looks at the file before it is written or does not
+  // write it: Encode leaves the file's image in image (and the clip is gone), Write puts an
+  // image at outputPath.
+  ConversionOutcome Encode(const ConversionSettings& settings, std::vector<uint8_t>& image);
+  static ConversionOutcome Write(const std::vector<uint8_t>& image, const std::string& outputPath,
+                                 const FreeSpaceQuery& freeSpace = {});
 
  private:
+  ConversionOutcome Load(std::span<const uint8_t> image, InputKind kind, Purpose purpose);
+
   std::string path_;
   AudioEngine engine_;
 };

@@ -34,6 +34,15 @@ std::optional<InputKind> InputKindFromName(std::string_view path) {
   return std::nullopt;
 }
 
+std::optional<InputKind> InputKindFromContent(std::span<const uint8_t> image) {
+  if (image.size() < 12) return std::nullopt;
+  const std::string_view head(reinterpret_cast<const char*>(image.data()), 12);
+  if (head.starts_with("RIFF") && head.substr(8) == "WAVE") return InputKind::kWav;
+  if (head.starts_with("FORM") && (head.substr(8) == "AIFF" || head.substr(8) == "AIFC"))
+    return InputKind::kAiff;
+  return std::nullopt;
+}
+
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
