@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -16,15 +17,24 @@
 
 #include "cli/command_line.h"
 #include "cli/option_parser.h"
+#include "kivra/kivra_writer_v0.h"
 #include "pipeline/conversion.h"
+#include "pipeline/file_system.h"
+#include "pipeline/kivra_decoding.h"
+#include "workshop/clip_preparation.h"
+#include "workshop/opened_input.h"
 
 namespace pelorin::cli {
 namespace {
 
 constexpr const char* kHelp =
     "Usage: pelorin-cli convert [OPTION]... FILE...\n"
-    "Convert each .wav or .aif file into a KIVRA file (.mmf), by default beside it under\n"
-    "the same base name. An existing file of that name is replaced.\n"
+    "Convert each sound file into a KIVRA file (.mmf), by default beside it under the same\n"
+    "base name. An existing file of that name is replaced. A WAV or AIFF file of 8 or 16 bits,\n"
+    "1 or 2 channels and 4000 to 48000 Hz is read as the window reads it; any other file\n"
+    "libsndfile reads (FLAC, Ogg Vorbis, Opus, MP3, 24-bit or floating-point WAV and AIFF,\n"
+    "CAF, W64, ...) is decoded, mixed to mono and rounded to 16 bits. The content decides, not\n"
+    "the name. FILE - reads standard input (with -o).\n"
     "\n"
     "  --rate 4000|8000      sampling rate of the file (default: 8000 for inputs of\n"
     "                        8000 Hz or more, 4000 below; 8000 needs an input of 8000 Hz\n"
@@ -34,7 +44,8 @@ constexpr const char* kHelp =
     "  --no-save             the receiving phone may not save the sound (nor pass it on)\n"
     "  --no-trans            the receiving phone may not pass the sound on\n"
     "  --date YYYYMMDD       creation date (default: today)\n"
-    "  --variant 0|1|2       file variant (default 0)\n"
+    "  --variant 0|1|2       file variant (default 0); a variant 0 file holds at most\n"
+    "                        66.04 s\n"
     "  --encoding NAME       text encoding of title and copyright: cp932, cp1252 or\n"
     "                        utf-8 (default: cp932 for a Japanese locale, else cp1252);\n"
     "                        characters it cannot hold become '?', and each text is cut\n"
@@ -47,14 +58,53 @@ constexpr const char* kHelp =
     "                        better, same size, about twice the time); default standard\n"
     "  -j, --jobs N          convert N files at once (default: the number of\n"
     "                        processors); lines still come in the order of the files\n"
+    "\n"
+    "The part of the sound (TIME: seconds as 12.5, or m:ss.fff, or h:mm:ss.fff):\n"
+    "  --start TIME          begin there (default: at the beginning)\n"
+    "  --length TIME         keep that long (more than 20 ms)\n"
+    "  --end TIME            or end there\n"
+    "  --trim-silence[=DBFS] first drop the silence before and after the sound: samples\n"
+    "                        at or below DBFS (default -50); --start counts from the sound\n"
+    "  --fade-in TIME        fade the part in over TIME\n"
+    "  --fade-out TIME       fade the part out over TIME; a part longer than a variant 0\n"
+    "                        file holds is cut there and ends with a 1 s fade unless\n"
+    "                        --fade-out says otherwise (0: none)\n"
+    "  --normalize[=LUFS]    bring the part to a loudness (EBU R128, default -16 LUFS);\n"
+    "                        the gain is lowered where the true peak would pass -1 dBTP\n"
+    "  --preview OUT.wav     also write what the phone will play, as a WAV file (one input\n"
+    "                        only)\n"
+    "  --dry-run             print what would be done and the file's size; write no .mmf\n"
     "  --help                display this help and exit\n"
     "\n"
-    "Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error.\n";
+    "With any of these, or for a decoded file, the line of each file ends with what was\n"
+    "done: the part of the input the file holds, the fades and the loudness.\n"
+    "\n"
+    "Exit status: 0 when every file was converted, 1 when any failed, 2 for a usage error\n"
+    "(a --start past the end of a file included).\n";
 
 constexpr OptionSpec kOptions[] = {
-    {"--rate", true}, {"--title", true},   {"--copyright", true}, {"--no-save"}, {"--no-trans"},
-    {"--date", true}, {"--variant", true}, {"--encoding", true},  {"-o", true},  {"-d", true},
-    {"-j", true},     {"--jobs", true},    {"--quality", true},
+    {"--rate", true},
+    {"--title", true},
+    {"--copyright", true},
+    {"--no-save"},
+    {"--no-trans"},
+    {"--date", true},
+    {"--variant", true},
+    {"--encoding", true},
+    {"-o", true},
+    {"-d", true},
+    {"-j", true},
+    {"--jobs", true},
+    {"--quality", true},
+    {"--start", true},
+    {"--length", true},
+    {"--end", true},
+    {"--trim-silence", false, true},
+    {"--fade-in", true},
+    {"--fade-out", true},
+    {"--normalize", false, true},
+    {"--preview", true},
+    {"--dry-run"},
 };
 
 // More workers than this only add memory: the machine's processors are the limit.
@@ -62,6 +112,9 @@ constexpr unsigned kMaxJobs = 256;
 
 struct Options {
   UserChoices choices;
+  ClipChoices clip;
+  std::optional<std::string> preview;
+  bool dryRun = false;
   std::optional<std::string> output;
   std::optional<std::string> directory;
   unsigned jobs = 0;  // 0: the number of processors
@@ -72,7 +125,7 @@ struct Options {
 struct FileReport {
   std::string out;
   std::string err;
-  bool converted = false;
+  int status = kExitRefused;
 };
 
 bool IsDate(const std::string& text) {
@@ -82,12 +135,55 @@ bool IsDate(const std::string& text) {
   return true;
 }
 
+// The number of a text, all of it, or nothing.
+std::optional<double> Number(const std::string& text) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Takes an option of the part of the sound; an error text for a value it cannot take.
+std::optional<std::string> TakeClipOption(const ParsedOption& option, ClipChoices& c) {
+  const std::string& n = option.name;
+  const std::string& v = option.value;
+  if (n == "--trim-silence") {
+    c.trimDbfs = option.hasValue ? Number(v) : kDefaultTrimDbfs;
+    if (!c.trimDbfs || !(*c.trimDbfs < 0 && *c.trimDbfs >= -150))
+      return "--trim-silence takes a level below 0 dBFS, as --trim-silence=-50";
+    return std::nullopt;
+  }
+  if (n == "--normalize") {
+    c.normalizeLufs = option.hasValue ? Number(v) : kDefaultLoudnessLufs;
+    if (!c.normalizeLufs || !(*c.normalizeLufs <= 0 && *c.normalizeLufs >= -70))
+      return "--normalize takes a loudness from -70 to 0 LUFS, as --normalize=-14";
+    return std::nullopt;
+  }
+  const std::optional<TypedTime> time = ParseTime(v);
+  if (!time) return n + " takes a time: seconds (12.5), m:ss.fff or h:mm:ss.fff";
+  if (time->nanoseconds < 0) return n + " cannot be negative";
+  if (n == "--start") c.start = time;
+  if (n == "--length") c.length = time;
+  if (n == "--end") c.end = time;
+  if (n == "--fade-in") c.fadeIn = time;
+  if (n == "--fade-out") c.fadeOut = time;
+  return std::nullopt;
+}
+
 // Takes one option's value into the options; an error text for a value it cannot take.
 std::optional<std::string> Take(const ParsedOption& option, Options& o) {
   const std::string& n = option.name;
   const std::string& v = option.value;
   UserChoices& c = o.choices;
-  if (n == "--no-save") {
+  if (n == "--start" || n == "--length" || n == "--end" || n == "--trim-silence" ||
+      n == "--fade-in" || n == "--fade-out" || n == "--normalize") {
+    return TakeClipOption(option, o.clip);
+  }
+  if (n == "--dry-run") {
+    o.dryRun = true;
+  } else if (n == "--preview") {
+    o.preview = v;
+  } else if (n == "--no-save") {
     c.save = false;
   } else if (n == "--no-trans") {
     c.trans = false;
@@ -133,12 +229,30 @@ std::optional<std::string> Parse(const ParsedArgs& args, Options& o) {
   if (o.files.empty()) return "no FILE given";
   if (o.output && o.directory) return "-o and -d cannot be used together";
   if (o.output && o.files.size() > 1) return "-o takes one input only";
-  if (o.output) {
-    std::error_code error;
-    if (*o.output == o.files.front() ||
-        std::filesystem::equivalent(*o.output, o.files.front(), error))
-      return "-o names the input file itself";
+  if (o.preview && o.files.size() > 1) return "--preview takes one input only";
+  for (const std::string& file : o.files) {
+    if (!o.output && IsStreamInput(file))
+      return (file == "-" ? std::string("standard input") : file) +
+             " has no name to follow: use -o FILE";
   }
+  const auto same = [](const std::string& a, const std::string& b) {
+    std::error_code error;
+    return a == b || std::filesystem::equivalent(a, b, error);
+  };
+  if (o.output && same(*o.output, o.files.front())) return "-o names the input file itself";
+  if (o.preview && same(*o.preview, o.files.front()))
+    return "--preview names the input file itself";
+  if (o.preview && same(*o.preview, o.output.value_or(DefaultOutputPath(o.files.front()))))
+    return "--preview names the output file";
+  const ClipChoices& clip = o.clip;
+  if (clip.length && clip.end) return "--length and --end cannot be used together";
+  // The engine needs more than 20 ms of sound.
+  constexpr int64_t kShortest = 20'000'000;
+  if (clip.length && clip.length->nanoseconds <= kShortest)
+    return "--length must be more than 20 ms";
+  const int64_t start = clip.start ? clip.start->nanoseconds : 0;
+  if (clip.end && clip.end->nanoseconds - start <= kShortest)
+    return "--end must be more than 20 ms after --start";
   return std::nullopt;
 }
 
@@ -151,38 +265,102 @@ std::string TargetOf(const std::string& input, const Options& options) {
       .string();
 }
 
+// The part of the input the options choose, made ready for the engine and loaded into the
+// input's conversion; what was done, as " (...)" for the printed line. The report's status and
+// lines when it cannot be made.
+std::optional<std::string> PrepareInput(OpenedInput& input, const std::string& path,
+                                        const std::string& name, const Options& options,
+                                        Language language, FileReport& report) {
+  PreparedClip clip;
+  {
+    Conversion& conversion = input.conversion;
+    std::unique_ptr<MonoInput> source;
+    if (input.decoder == OpenedInput::Decoder::kEngine) {
+      source = std::make_unique<HeldInput>(
+          conversion.HeldSamples(), conversion.InputFormat().frameCount, conversion.InputRate());
+    } else {
+      source = std::make_unique<SoundFileInput>(*input.sound);
+    }
+    const int64_t capMs = options.choices.variant == 0 ? KivraWriterV0::kCapMs : 0;
+    clip = PrepareClip(*source, options.clip, capMs);
+  }
+  for (const std::string& note : clip.notes) report.err += "note: " + path + ": " + note + "\n";
+  if (!clip.error.empty()) {
+    report.err += std::string(kProgram) + ": " + path + ": " + clip.error + "\n";
+    report.status = clip.usageError ? kExitUsage : kExitRefused;
+    return std::nullopt;
+  }
+  input.sound.reset();
+  input.image = {};
+  const ConversionOutcome outcome =
+      input.conversion.OpenClip(name, clip.sampleRate, std::move(clip.samples));
+  if (!outcome.Succeeded()) {
+    std::ostringstream err;
+    ReportRefusal(err, path, outcome, language);
+    report.err += err.str();
+    return std::nullopt;
+  }
+  std::string done;
+  for (const std::string& item : clip.done) done += (done.empty() ? " (" : ", ") + item;
+  return done.empty() ? done : done + ")";
+}
+
 // Converts one file as the options say, and keeps what it has to say. Runs on a worker thread:
 // nothing may escape it.
 FileReport ConvertOne(const std::string& path, const Options& options, bool secondThread,
                       Language language) noexcept {
   FileReport report;
-  std::ostringstream out;
   std::ostringstream err;
+  const auto refuse = [&](const ConversionOutcome& outcome) {
+    ReportRefusal(err, path, outcome, language);
+    report.err += err.str();
+    return report;
+  };
   try {
-    Conversion conversion;
+    const std::string target = TargetOf(path, options);
+    // A stream has no name of its own: the file it becomes names it (its default title).
+    const std::string name = IsStreamInput(path) ? target : path;
+    const std::unique_ptr<OpenedInput> input =
+        OpenedInput::Open(path, name, Conversion::Purpose::kConversion);
+    if (input->decoder == OpenedInput::Decoder::kNone) return refuse(input->outcome);
+    Conversion& conversion = input->conversion;
     conversion.AllowSecondThread(secondThread);
-    ConversionOutcome outcome = conversion.Open(path);
-    if (outcome.messageId != 0) {
-      ReportRefusal(err, path, outcome, language);
-      report.err = err.str();
-      return report;
+    // Inputs the window would take, without the workshop's options, convert exactly as there.
+    std::string done;
+    if (options.clip.Any() || input->decoder == OpenedInput::Decoder::kSoundFile) {
+      const std::optional<std::string> prepared =
+          PrepareInput(*input, path, name, options, language, report);
+      if (!prepared) return report;
+      done = *prepared;
     }
     const SettingsChoice settings = conversion.Settings(options.choices, language);
     if (!settings.refusal.empty()) {
-      report.err =
+      report.err +=
           std::string(kProgram) + ": " + path + ": " + settings.refusal + "; use --rate 4000\n";
       return report;
     }
-    const std::string target = TargetOf(path, options);
-    outcome = conversion.Finish(settings.settings, target);
-    if (!outcome.Succeeded()) {
-      ReportRefusal(err, path, outcome, language);
-      report.err = err.str();
-      return report;
+    std::vector<uint8_t> image;
+    ConversionOutcome outcome = conversion.Encode(settings.settings, image);
+    if (!outcome.Succeeded()) return refuse(outcome);
+    if (options.preview) {
+      std::vector<uint8_t> wav;
+      std::vector<std::string> problems;
+      std::string detail;
+      if (!DecodeKivraToWav(image, wav, problems) ||
+          !WriteFileAtomically(*options.preview, wav, &detail)) {
+        report.err += std::string(kProgram) + ": " + *options.preview +
+                      ": the preview cannot be written" +
+                      (detail.empty() ? "" : " (" + detail + ")") + "\n";
+        return report;
+      }
     }
-    out << path << " -> " << target << ": " << FileSizeMessage(outcome.fileBytes, language) << '\n';
-    report.out = out.str();
-    report.converted = true;
+    if (!options.dryRun) {
+      outcome = Conversion::Write(image, target);
+      if (!outcome.Succeeded()) return refuse(outcome);
+    }
+    report.out = path + " -> " + target + ": " +
+                 FileSizeMessage(static_cast<int32_t>(image.size()), language) + done + "\n";
+    report.status = kExitOk;
   } catch (const std::exception&) {
     // Memory ran out on a step without a refusal of its own: this file's refusal.
     report = {};
@@ -230,7 +408,7 @@ int ConvertAll(const Options& options, unsigned jobs, Language language, std::os
       out << report->out;
       err << report->err;
       out.flush();
-      if (!report->converted) status = kExitRefused;
+      status = std::max(status, report->status);
     }
   };
   for (size_t i = next++; i < count; i = next++) {

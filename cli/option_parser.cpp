@@ -33,16 +33,21 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
       parsed.error = "unknown option '" + arg + "'";
       return parsed;
     }
-    ParsedOption option{arg, ""};
-    if (!spec->takesValue) {
+    ParsedOption option{arg, "", false};
+    if (spec->valueOptional) {
+      option.hasValue = inlineValue.has_value();
+      option.value = inlineValue.value_or("");
+    } else if (!spec->takesValue) {
       if (inlineValue) {
         parsed.error = "option '" + arg + "' takes no value";
         return parsed;
       }
     } else if (inlineValue) {
       option.value = *inlineValue;
+      option.hasValue = true;
     } else if (i + 1 < args.size()) {
       option.value = args[++i];
+      option.hasValue = true;
     } else {
       parsed.error = "option '" + arg + "' needs a value";
       return parsed;

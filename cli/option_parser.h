@@ -7,15 +7,18 @@
 
 namespace pelorin::cli {
 
-// An option a command knows: its name as typed ("--rate", "-o") and whether it takes a value.
+// An option a command knows: its name as typed ("--rate", "-o") and whether it takes a value;
+// an optional value is only taken as "--name=value".
 struct OptionSpec {
   std::string_view name;
   bool takesValue = false;
+  bool valueOptional = false;
 };
 
 struct ParsedOption {
   std::string name;
   std::string value;  // empty for an option without a value
+  bool hasValue = false;
 };
 
 // A command's arguments, read the GNU way: options and files in any order until "--", after

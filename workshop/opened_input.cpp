@@ -1,0 +1,127 @@
+#include "workshop/opened_input.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <system_error>
+
+#include "pipeline/input_file.h"
+
+namespace pelorin {
+namespace {
+
+// The bytes of a stream to its end, or nothing when it cannot be read or holds more than the
+// engine can load (2^31 - 1 bytes).
+std::optional<std::vector<uint8_t>> ReadWholeStream(const std::string& path) {
+  const int fd = path == "-" ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  bool whole = false;
+  try {
+    std::array<uint8_t, 65536> block;
+    for (;;) {
+      const ssize_t n = ::read(fd, block.data(), block.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) break;
+      if (n == 0) {
+        whole = true;
+        break;
+      }
+      if (bytes.size() + size_t(n) > size_t{INT32_MAX}) break;
+      bytes.insert(bytes.end(), block.begin(), block.begin() + n);
+    }
+  } catch (const std::bad_alloc&) {
+    whole = false;
+  }
+  if (fd != STDIN_FILENO) ::close(fd);
+  if (!whole) return std::nullopt;
+  return bytes;
+}
+
+// The first bytes of a file, enough to tell its kind.
+std::vector<uint8_t> Head(const std::string& path) {
+  std::vector<uint8_t> head(12);
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return head;
+}
+
+// The format of a file the engine took, in words.
+std::string EngineFormat(std::span<const uint8_t> image, const Conversion& conversion) {
+  const bool aiff = InputKindFromContent(image) == InputKind::kAiff;
+  return std::string(aiff ? "AIFF" : "WAV") + ", " +
+         std::to_string(conversion.FileFormat().bitsPerSample) + "-bit integer";
+}
+
+}  // namespace
+
+bool IsStreamInput(const std::string& path) {
+  if (path == "-") return true;
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+         !std::filesystem::is_directory(status);
+}
+
+std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const std::string& name,
+                                               Conversion::Purpose purpose) {
+  auto input = std::make_unique<OpenedInput>();
+  std::string why;
+  if (IsStreamInput(path)) {
+    std::optional<std::vector<uint8_t>> bytes = ReadWholeStream(path);
+    if (!bytes) {
+      input->outcome.messageId = kStrCannotOpen;
+      return input;
+    }
+    input->image = std::move(*bytes);
+    // The engine's verdict on the content, kept as the refusal when nothing reads it.
+    input->outcome = input->conversion.OpenImage(name, input->image, purpose);
+    if (input->outcome.Succeeded()) {
+      input->decoder = Decoder::kEngine;
+      input->format = EngineFormat(input->image, input->conversion);
+      input->image = {};
+      return input;
+    }
+    input->sound = SoundFile::Open(std::span<const uint8_t>(input->image), &why);
+    if (input->sound) {
+      input->decoder = Decoder::kSoundFile;
+      input->format = input->sound->Info().format;
+    }
+    return input;
+  }
+
+  // A file the engine takes by its content goes through the engine, whatever its name.
+  if (InputKindFromContent(Head(path))) {
+    if (std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path)) {
+      input->outcome = input->conversion.OpenImage(name, *bytes, purpose);
+      if (input->outcome.Succeeded()) {
+        input->decoder = Decoder::kEngine;
+        input->format = EngineFormat(*bytes, input->conversion);
+        return input;
+      }
+    }
+  }
+  input->sound = SoundFile::Open(path, &why);
+  if (input->sound) {
+    input->decoder = Decoder::kSoundFile;
+    input->format = input->sound->Info().format;
+    return input;
+  }
+  // Neither reads it: the window's refusal, name rule and all.
+  input->outcome = input->conversion.Open(path, purpose);
+  if (input->outcome.Succeeded()) {
+    // Only for a file that changed meanwhile: it is taken as it is now.
+    input->decoder = Decoder::kEngine;
+    input->format = EngineFormat(Head(path), input->conversion);
+  }
+  return input;
+}
+
+}  // namespace pelorin
