@@ -60,6 +60,11 @@ std::string EngineFormat(std::span<const uint8_t> image, const Conversion& conve
          std::to_string(conversion.FileFormat().bitsPerSample) + "-bit integer";
 }
 
+// A file the engine finds too short is as short to any decoder: its refusal stands.
+bool TooShort(const ConversionOutcome& outcome) {
+  return outcome.refusal.category == RefusalCategory::kDuration;
+}
+
 }  // namespace
 
 bool IsStreamInput(const std::string& path) {
@@ -89,6 +94,7 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
       input->image = {};
       return input;
     }
+    if (TooShort(input->outcome)) return input;
     input->sound = SoundFile::Open(std::span<const uint8_t>(input->image), &why);
     if (input->sound) {
       input->decoder = Decoder::kSoundFile;
@@ -108,6 +114,7 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
       }
     }
   }
+  if (TooShort(input->outcome)) return input;
   input->sound = SoundFile::Open(path, &why);
   if (input->sound) {
     input->decoder = Decoder::kSoundFile;

@@ -101,16 +101,22 @@ TEST_F(ConvertCli, RefusalsNameTheFileAndTheReason) {
   Tone("slow.wav", "3999", 16, 1, 4000);
   Tone("ok.wav", "8000", 8, 2, 4000);
   std::ofstream(Work("old.mmf")) << "old";
-  const CliRun r = Cli({"convert", "notes.txt", "missing.wav", "slow.wav", "ok.wav"});
+  std::ofstream(Work("text.wav")) << "not audio";
+  const CliRun r = Cli({"convert", "notes.txt", "missing.wav", "text.wav", "slow.wav", "ok.wav"});
   EXPECT_EQ(r.status, 1);
   const std::vector<std::string> err = Lines(r.err);
   ASSERT_EQ(err.size(), 3u) << r.err;
   EXPECT_EQ(err[0], "pelorin-cli: notes.txt: Extension is not .wav/.aif");
   EXPECT_EQ(err[1], "pelorin-cli: missing.wav: Cannot open WAV/AIFF file");
   EXPECT_EQ(err[2],
-            "pelorin-cli: slow.wav: Sampling Frequency not supported (offset 24: 3999 Hz; 4000 "
-            "to 48000 Hz are supported)");
-  EXPECT_EQ(r.out, "ok.wav -> ok.mmf: KIVRA File Size : 2.08KB\n");
+            "pelorin-cli: text.wav: Audio format not supported (offset 0: not a WAV file: no "
+            "\"RIFF\" chunk)");
+  // A rate the engine does not load is decoded and brought into its range first.
+  const std::vector<std::string> out = Lines(r.out);
+  ASSERT_EQ(out.size(), 2u) << r.out;
+  EXPECT_EQ(out[0].rfind("slow.wav -> slow.mmf: KIVRA File Size : ", 0), 0u) << out[0];
+  EXPECT_TRUE(out[0].ends_with("KB (0:00\u20130:01)")) << out[0];
+  EXPECT_EQ(out[1], "ok.wav -> ok.mmf: KIVRA File Size : 2.08KB");
 
   // 8 kHz is not available below 8000 Hz; 4 kHz is the default there.
   EXPECT_EQ(Cli({"convert", "--rate", "8000", "low.wav"}).status, 1);

@@ -63,7 +63,8 @@ class FaultCli : public CliTest {
 TEST_F(FaultCli, OutcomesBecomeOneLineAndExitStatusOne) {
   const Bytes wav = WavImage(1, 8000, 16, ToneSamples(16000));
   WriteBytes(Work("a.wav"), wav);
-  WriteBytes(Work("cut.wav"), Bytes(wav.begin(), wav.begin() + long(wav.size() / 2)));
+  // Cut inside its header: no decoder makes sound of it.
+  WriteBytes(Work("cut.wav"), Bytes(wav.begin(), wav.begin() + 30));
   fs::create_directory(Work("b.mmf"));
   fs::create_directory(Work("folder.wav"));
   struct Case {
@@ -77,7 +78,7 @@ TEST_F(FaultCli, OutcomesBecomeOneLineAndExitStatusOne) {
       {{"inspect", "folder.wav"}, "pelorin-cli: folder.wav: Cannot open WAV/AIFF file\n"},
       {{"convert", "cut.wav"},
        "pelorin-cli: cut.wav: Audio format not supported (offset 4: \"RIFF\" chunk declares "
-       "32036 bytes; the file has 16014 after its header)\n"},
+       "32036 bytes; the file has 22 after its header)\n"},
   };
   if (FullDisk()) {
     cases.push_back(
