@@ -123,6 +123,8 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
   }
   // Neither reads it: the window's refusal, name rule and all.
   input->outcome = input->conversion.Open(path, purpose);
+  // A name the window would not take says nothing of the content: libsndfile's reason does.
+  if (input->outcome.messageId == kStrBadExtension) input->outcome.detail = why;
   if (input->outcome.Succeeded()) {
     // Only for a file that changed meanwhile: it is taken as it is now.
     input->decoder = Decoder::kEngine;
