@@ -217,4 +217,23 @@ TEST_F(ResourceBounds, RealLargeInputCostsInProportionToItsSize) {
   }
 }
 
+// Two hours of FLAC, decoded by libsndfile: a chosen half minute, or the part a variant 0 file
+// keeps, costs what that part needs, not what the file holds.
+TEST_F(ResourceBounds, ALongDecodedFileCostsWhatThePartNeeds) {
+  if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "no sox";
+  const std::string make =
+      "head -c 115200000 /dev/zero | sox -V1 -t raw -r 8000 -e signed -b 16 "
+      "-c 1 - " +
+      Work("podcast.flac").string();
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::vector<std::vector<std::string>> runs = {
+      {"convert", "--start", "1:59:00", "--length", "30", "-o", "out.mmf", "podcast.flac"},
+      {"convert", "-o", "out.mmf", "podcast.flac"}};
+  for (const std::vector<std::string>& args : runs) {
+    // Held whole, the two hours would take over 300 MB; the bound is 32 MB.
+    const Measured m = Check(args, 0.0, 0.0, kCraftedConstant);
+    EXPECT_EQ(m.status, 0) << m.err;
+  }
+}
+
 }  // namespace
