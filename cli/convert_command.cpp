@@ -324,11 +324,9 @@ FileReport ConvertOne(const std::string& path, const Options& options, bool seco
         OpenedInput::Open(path, name, Conversion::Purpose::kConversion);
     if (input->decoder == OpenedInput::Decoder::kNone) return refuse(input->outcome);
     // A WAV or AIFF file the engine finds damaged may still give sound to libsndfile: the user
-    // hears of the damage. (Formats the engine does not read are no news.)
-    const RefusalCategory category = input->outcome.refusal.category;
-    if (input->decoder == OpenedInput::Decoder::kSoundFile &&
-        (category == RefusalCategory::kContainer || category == RefusalCategory::kSize)) {
-      report.err += "note: " + path + ": damaged (" + Describe(input->outcome.refusal) +
+    // hears of the damage.
+    if (!input->damage.Empty()) {
+      report.err += "note: " + path + ": damaged (" + Describe(input->damage) +
                     "); converting what libsndfile decodes of it\n";
     }
     Conversion& conversion = input->conversion;

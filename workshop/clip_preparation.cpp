@@ -115,7 +115,7 @@ PreparedClip PrepareClip(MonoInput& input, const ClipChoices& choices, int64_t c
       const double reached = *measured->integrated + gain->db;
       loudness = NumberText(reached, 1, true) + " LUFS";
       if (gain->capped)
-        loudness += " (peak-capped at " + NumberText(kTruePeakCeilingDbtp, 1, true) + " dBTP)";
+        loudness += ", true peak " + NumberText(kTruePeakCeilingDbtp, 1, true) + " dBTP";
     }
   }
 

@@ -65,6 +65,15 @@ bool TooShort(const ConversionOutcome& outcome) {
   return outcome.refusal.category == RefusalCategory::kDuration;
 }
 
+// The engine's refusal of a WAV or AIFF file when it speaks of damage rather than of a format
+// the engine does not read.
+Refusal Damage(const ConversionOutcome& outcome) {
+  const RefusalCategory category = outcome.refusal.category;
+  if (category == RefusalCategory::kContainer || category == RefusalCategory::kSize)
+    return outcome.refusal;
+  return {};
+}
+
 }  // namespace
 
 bool IsStreamInput(const std::string& path) {
@@ -99,12 +108,14 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
     if (input->sound) {
       input->decoder = Decoder::kSoundFile;
       input->format = input->sound->Info().format;
+      if (InputKindFromContent(input->image)) input->damage = Damage(input->outcome);
     }
     return input;
   }
 
   // A file the engine takes by its content goes through the engine, whatever its name.
-  if (InputKindFromContent(Head(path))) {
+  const bool engineKind = InputKindFromContent(Head(path)).has_value();
+  if (engineKind) {
     if (std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path)) {
       input->outcome = input->conversion.OpenImage(name, *bytes, purpose);
       if (input->outcome.Succeeded()) {
@@ -119,6 +130,7 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
   if (input->sound) {
     input->decoder = Decoder::kSoundFile;
     input->format = input->sound->Info().format;
+    if (engineKind) input->damage = Damage(input->outcome);
     return input;
   }
   // Neither reads it: the window's refusal, name rule and all.

@@ -26,9 +26,12 @@ struct OpenedInput {
                                            Conversion::Purpose purpose);
 
   Decoder decoder = Decoder::kNone;
-  std::string format;                // the file's format in words: "FLAC, 24-bit integer"
-  Conversion conversion;             // holds the engine's clip for kEngine
-  ConversionOutcome outcome;         // the engine's refusal, when it refused
+  std::string format;         // the file's format in words: "FLAC, 24-bit integer"
+  Conversion conversion;      // holds the engine's clip for kEngine
+  ConversionOutcome outcome;  // the engine's refusal, when it refused
+  // For a WAV or AIFF file the engine found damaged (its chunks, its sizes) but libsndfile
+  // reads: what the engine found.
+  Refusal damage;
   std::unique_ptr<SoundFile> sound;  // for kSoundFile
   std::vector<uint8_t> image;        // a stream's bytes, which sound reads
 };

@@ -207,7 +207,7 @@ TEST(PrepareClip, NormalizesNoiseAndToneToTheTargetWithoutPassingTheCeiling) {
   loud.normalizeLufs = -16.0;
   const PreparedClip capped = PrepareClip(peaky, loud, 0);
   ASSERT_EQ(capped.done.size(), 2u);
-  EXPECT_TRUE(capped.done[1].ends_with("LUFS (peak-capped at \u22121 dBTP)")) << capped.done[1];
+  EXPECT_TRUE(capped.done[1].ends_with("LUFS, true peak \u22121 dBTP")) << capped.done[1];
   FloatInput silence(std::vector<float>(kRate, 0.0f), kRate);
   const PreparedClip quiet = PrepareClip(silence, loud, 0);
   EXPECT_EQ(quiet.done.back(), "silent, not normalized");
