@@ -112,7 +112,8 @@ int InspectMain(std::span<const std::string> args, Language language, std::ostre
       out << FormatReport(path, info.channels, info.bitsPerSample, info.sampleRate, info.frames)
           << " (" << input->format << ", decoded by libsndfile)\n";
     } else {
-      ReportRefusal(err, path, outcome, language);
+      // The window's message, with libsndfile's reason where the engine has none.
+      ReportRefusal(err, path, input->outcome, language);
     }
   }
   return status;
