@@ -106,7 +106,7 @@ TEST_F(ConvertCli, RefusalsNameTheFileAndTheReason) {
   EXPECT_EQ(r.status, 1);
   const std::vector<std::string> err = Lines(r.err);
   ASSERT_EQ(err.size(), 3u) << r.err;
-  EXPECT_EQ(err[0], "pelorin-cli: notes.txt: Extension is not .wav/.aif");
+  EXPECT_EQ(err[0], "pelorin-cli: notes.txt: Extension is not .wav/.aif (no such file)");
   EXPECT_EQ(err[1], "pelorin-cli: missing.wav: Cannot open WAV/AIFF file");
   EXPECT_EQ(err[2],
             "pelorin-cli: text.wav: Audio format not supported (offset 0: not a WAV file: no "
