@@ -127,4 +127,18 @@ TEST_F(WorkshopCli, ChoicesThatCannotBeMetAreUsageErrorsOrClearRefusals) {
   EXPECT_FALSE(fs::exists(Work("tone.mmf")));
 }
 
+TEST_F(WorkshopCli, ABrokenFileConvertsWhatDecodesAndSaysSo) {
+  Sox("-n -r 8000 -c 1 -b 16 whole.flac synth 10 sine 440");
+  std::string bytes = Bytes("whole.flac");
+  bytes.replace(bytes.size() / 2, 3000, 3000, '\0');
+  std::ofstream(Work("broken.flac"), std::ios::binary) << bytes;
+  const CliRun r = Cli({"convert", "broken.flac"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> err = Lines(r.err);
+  ASSERT_EQ(err.size(), 1u) << r.err;
+  EXPECT_EQ(err[0].rfind("note: broken.flac: the file does not decode after 0:0", 0), 0u) << err[0];
+  EXPECT_TRUE(err[0].ends_with("; what decodes before it is converted")) << err[0];
+  EXPECT_EQ(r.out.rfind("broken.flac -> broken.mmf: KIVRA File Size : ", 0), 0u) << r.out;
+}
+
 }  // namespace
