@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kHelp =
     "Usage: pelorin-cli COMMAND [OPTION]... FILE...\n"
-    "Turn WAV and AIFF audio into KIVRA ring-tone files (.mmf).\n"
+    "Turn sound files into KIVRA ring-tone files (.mmf).\n"
     "\n"
     "Commands:\n"
     "  convert [OPTION]... FILE...  convert each file into a KIVRA file beside it\n"
@@ -34,8 +34,9 @@ constexpr const char* kHelp =
     "  --version  output version information and exit\n"
     "\n"
     "Run 'pelorin-cli COMMAND --help' for a command's options.\n"
-    "Inputs are .wav or .aif files (any letter case): integer PCM, 8 or 16 bits,\n"
-    "1 or 2 channels, 4000 to 48000 Hz, longer than 20 ms.\n"
+    "Inputs are WAV and AIFF files (integer PCM, 8 or 16 bits, 1 or 2 channels, 4000\n"
+    "to 48000 Hz, longer than 20 ms), read as the window reads them, and any other\n"
+    "file libsndfile reads (FLAC, Ogg, Opus, MP3, deeper WAV/AIFF, ...), decoded.\n"
     "Messages are in Japanese when the locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG)\n"
     "names Japanese, otherwise in English.\n"
     "\n"
