@@ -118,6 +118,21 @@ void MainWindow::dropEvent(QDropEvent* event) {
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
+  StartJob(paths);
+}
+
+bool MainWindow::OpenFile(const QString& path) {
+  // A drop is refused while a job runs (drops off) or a secondary window shows in this one's
+  // place (its event filter turns drops away); a file from elsewhere is refused alike.
+  if (!acceptDrops() || ActiveInPlaceDialog() != nullptr) return false;
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  StartJob({path});
+  return true;
+}
+
+void MainWindow::StartJob(const QStringList& paths) {
   // The job runs windows of its own; it starts once the drag source has been told the drop is
   // done, so that the source is not left waiting. Drops stay off until the job ends.
   setAcceptDrops(false);

@@ -16,7 +16,8 @@ class BitmapButton;
 class ShapedStatic;
 
 // The program's window: a panel inviting the user to drop an audio file, the about button and the
-// power button. Every dropped file goes to ConvertDroppedFile; the program runs as long as this
+// power button. Every dropped file goes to ConvertDroppedFile, and so does a file given on the
+// command line or handed over by a later start (OpenFile); the program runs as long as this
 // window's modal run.
 class MainWindow : public SkinnedDialog {
   Q_OBJECT
@@ -40,6 +41,9 @@ class MainWindow : public SkinnedDialog {
  public slots:
   // Runs the about window in this window's place.
   void ShowAbout();
+  // Takes `path` as a drop of that one file, under the rule drops meet: true when the job starts,
+  // false (nothing happens) while a job or a secondary window runs. Brings the window forward.
+  bool OpenFile(const QString& path);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -50,6 +54,8 @@ class MainWindow : public SkinnedDialog {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // Drops off, then the job once control is back in the event loop.
+  void StartJob(const QStringList& paths);
   void Convert(const QStringList& paths);
 
   ShapedStatic* dropPanel_;

@@ -10,7 +10,9 @@
 namespace pelorin::ui {
 
 SingleInstance::SingleInstance(const QString& folder, const QString& userName)
-    : path_(QDir(folder).filePath(LockFileName(userName))), lock_(path_) {
+    : path_(QDir(folder).filePath(LockFileName(userName))),
+      socketPath_(QDir(folder).filePath(SocketFileName(userName))),
+      lock_(path_) {
   // Age never makes a lock stale: a copy may run for days. A lock whose process is gone is
   // still taken over.
   lock_.setStaleLockTime(0);
@@ -20,7 +22,9 @@ bool SingleInstance::TryAcquire() {
   return lock_.isLocked() || lock_.tryLock(0);
 }
 
-QString SingleInstance::LockFileName(const QString& userName) {
+namespace {
+
+QString BaseName(const QString& userName) {
   // The name becomes part of a file name: nothing in it may leave the folder or confuse a shell.
   QString safe;
   for (const QChar c : userName) {
@@ -28,7 +32,17 @@ QString SingleInstance::LockFileName(const QString& userName) {
                        (c >= u'0' && c <= u'9') || c == u'.' || c == u'_' || c == u'-';
     safe += plain ? c : QChar(u'_');
   }
-  return QString::fromLatin1(kName) + u'-' + safe + QStringLiteral(".lock");
+  return QString::fromLatin1(SingleInstance::kName) + u'-' + safe;
+}
+
+}  // namespace
+
+QString SingleInstance::LockFileName(const QString& userName) {
+  return BaseName(userName) + QStringLiteral(".lock");
+}
+
+QString SingleInstance::SocketFileName(const QString& userName) {
+  return BaseName(userName) + QStringLiteral(".socket");
 }
 
 QString SingleInstance::DefaultFolder() {

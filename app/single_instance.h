@@ -6,7 +6,8 @@
 namespace pelorin::ui {
 
 // Allows one running copy of the program per user: the first copy holds a lock file for its whole
-// life, and a later copy finds it held. The lock of a copy that crashed is taken over.
+// life, and a later copy finds it held. The lock of a copy that crashed is taken over. Beside the
+// lock lies the socket on which the running copy takes files from later starts.
 class SingleInstance {
  public:
   static constexpr const char* kName = "PELORININSTANCE";
@@ -24,13 +25,17 @@ class SingleInstance {
   bool TryAcquire();
   QLockFile::LockError Error() const { return lock_.error(); }
   QString LockPath() const { return path_; }
+  // Where the copy holding the lock listens for files: the lock's name ending in ".socket".
+  QString SocketPath() const { return socketPath_; }
 
   static QString LockFileName(const QString& userName);
+  static QString SocketFileName(const QString& userName);
   static QString DefaultFolder();
   static QString CurrentUserName();
 
  private:
   QString path_;
+  QString socketPath_;
   QLockFile lock_;
 };
 
