@@ -10,6 +10,9 @@ pelorin_packages=(
   fonts-liberation2 fonts-noto-cjk fonts-dejavu-core
   locales
   libsndfile1-dev libebur128-dev
+  help2man groff-base bash-completion
+  dpkg-dev file appstream shared-mime-info desktop-file-utils xdg-utils libfile-mimeinfo-perl
+  libglib2.0-bin
 )
 
 pelorin_fail() {
