@@ -307,18 +307,42 @@ void MonoResampler::Advance(int32_t& position, int32_t& phase) const {
   }
 }
 
-bool MonoResampler::ClaimRow(int32_t slot) {
-  std::atomic<uint8_t>& state = rows_->State(slot);
+namespace {
+
+bool Claim(std::atomic<uint8_t>& state) {
   uint8_t expected = kRowEmpty;
-  if (!state.compare_exchange_strong(expected, kRowFilling, std::memory_order_acquire)) {
-    return false;
-  }
+  return state.compare_exchange_strong(expected, kRowFilling, std::memory_order_acquire);
+}
+
+void Publish(std::atomic<uint8_t>& state) {
+  state.store(kRowReady, std::memory_order_release);
+  state.notify_all();
+}
+
+}  // namespace
+
+bool MonoResampler::ClaimRow(int32_t slot) {
+  if (!Claim(rows_->State(slot))) return false;
   double* row = rows_->Values() + int64_t{slot} * taps_;
   const auto phase = static_cast<int32_t>(int64_t{slot} * sourceStep_ % targetStep_);
   int32_t k = -phase - (taps_ / 2 - 1) * targetStep_;
-  for (int32_t i = 0; i < taps_; ++i, k += targetStep_) row[i] = Coefficient(k);
-  state.store(kRowReady, std::memory_order_release);
-  state.notify_all();
+  // Without the table, the row of the opposite phase holds the coefficients at the opposite
+  // offsets, in reverse order. Their sinc factors are the same, so both rows are filled at once
+  // and each sine is taken once. Slot 0, phase 0, is its own opposite.
+  const int32_t mirror = targetStep_ - slot;
+  if (!TableInUse() && slot != 0 && mirror < rowsWanted_ && Claim(rows_->State(mirror))) {
+    double* mirrored = rows_->Values() + int64_t{mirror} * taps_ + taps_;
+    for (int32_t i = 0; i < taps_; ++i, k += targetStep_) {
+      const double t = double(k) / double(targetStep_);
+      const double sinc = SincFactor(t, cutoff_);
+      row[i] = WindowedResponse(sinc, t, cutoff_, taps_);
+      *--mirrored = WindowedResponse(sinc, -t, cutoff_, taps_);
+    }
+    Publish(rows_->State(mirror));
+  } else {
+    for (int32_t i = 0; i < taps_; ++i, k += targetStep_) row[i] = Coefficient(k);
+  }
+  Publish(rows_->State(slot));
   return true;
 }
 

@@ -17,11 +17,18 @@ double BlackmanWindow(double x) {
   return 0.42 - 0.5 * std::cos(kTwoPi * e) + 0.08 * std::cos(kFourPi * e);
 }
 
-double ImpulseResponse(double t, double fc, int32_t taps) {
+double SincFactor(double t, double fc) {
   constexpr double kTwoPi = 2.0 * std::numbers::pi;
-  const double sinc = Sinc(t * fc * kTwoPi);
+  return Sinc(t * fc * kTwoPi);
+}
+
+double WindowedResponse(double sinc, double t, double fc, int32_t taps) {
   const double window = BlackmanWindow(t / double(taps));
   return sinc * window * fc * 2.0;
+}
+
+double ImpulseResponse(double t, double fc, int32_t taps) {
+  return WindowedResponse(SincFactor(t, fc), t, fc, taps);
 }
 
 }  // namespace pelorin

@@ -15,4 +15,10 @@ double BlackmanWindow(double x);
 // order written here, so that a coefficient comes out the same wherever it is computed.
 double ImpulseResponse(double t, double fc, int32_t taps);
 
+// ImpulseResponse in its two parts: the sinc factor, the same bit for bit at t and -t (sin is
+// odd, and negating t negates every rounded product exactly), and the response made from it.
+// WindowedResponse(SincFactor(t, fc), t, fc, taps) is ImpulseResponse(t, fc, taps).
+double SincFactor(double t, double fc);
+double WindowedResponse(double sinc, double t, double fc, int32_t taps);
+
 }  // namespace pelorin

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -408,6 +410,34 @@ TEST_P(RateConverterOnEachKernel, ResamplersOfOneRatioShareTheirCoefficientsAcro
     reader.join();
     EXPECT_EQ(fromA, ReferenceResample(first, p.from, p.to, 256)) << p.from;
     EXPECT_EQ(fromB, ReferenceResample(second, p.from, p.to, 256)) << p.from;
+  }
+}
+
+// Without the table, a row and the row of the opposite phase are filled together from shared
+// sine values: every coefficient must still be the response at its own offset, bit for bit.
+TEST_P(RateConverterOnEachKernel, RowsHoldTheResponseAtEachOffsetBitForBit) {
+  constexpr int32_t kTaps = 256;
+  for (const RatePair& p : {RatePair{22254, 8000}, RatePair{9001, 4000}}) {
+    const int32_t divisor = std::gcd(p.from, p.to);
+    const int32_t l = p.to / divisor;
+    const int32_t m = p.from / divisor;
+    const double cutoff = double(l) * 0.5 / double(m);
+    ResamplerOptions options = Options();
+    options.sharedRows = std::make_shared<CoefficientRows>();
+    // Long enough for every phase to come up.
+    ResampleMono(TestSignal(size_t(m) * 2, 3), p.from, p.to, 997, kTaps, options);
+    const double* rows = options.sharedRows->Values();
+    for (int32_t slot = 0; slot < l; ++slot) {
+      const int32_t phase = static_cast<int32_t>(int64_t{slot} * m % l);
+      for (int32_t i = 0; i < kTaps; ++i) {
+        const int32_t k = -phase - (kTaps / 2 - 1) * l + i * l;
+        const double expected =
+            k == 0 ? 2.0 * cutoff : ImpulseResponse(double(k) / l, cutoff, kTaps);
+        ASSERT_EQ(std::bit_cast<uint64_t>(rows[int64_t{slot} * kTaps + i]),
+                  std::bit_cast<uint64_t>(expected))
+            << p.from << " slot " << slot << " tap " << i;
+      }
+    }
   }
 }
 
