@@ -24,7 +24,7 @@ TEST(Crc16, CheckValues) {
   EXPECT_EQ(Crc16(Of("abc")), 0xAEB5);
   Bytes all;
   for (int i = 0; i < 1000; ++i) all.push_back(uint8_t(i * 7 + (i >> 3)));
-  for (size_t n : {1, 2, 255, 1000}) {
+  for (size_t n : {1, 2, 7, 8, 9, 255, 1000}) {  // whole groups of eight and remainders
     const Bytes part(all.begin(), all.begin() + n);
     EXPECT_EQ(Crc16(part), BitwiseCrc(part)) << n;
   }
