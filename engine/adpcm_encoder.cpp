@@ -3,21 +3,9 @@
 #include "engine/adpcm_codec_steps.h"
 
 namespace pelorin {
-namespace {
-
-using adpcm::NearestCode;
-using adpcm::Reconstruct;
-
-inline uint8_t EncodeSample(int32_t sample, int32_t& predictor, int32_t& step) {
-  const uint8_t code = NearestCode(sample, predictor, step);
-  Reconstruct(predictor, step, code);
-  return code;
-}
-
-}  // namespace
 
 void ApplyAdpcmCode(int32_t& predictor, int32_t& step, uint8_t code) {
-  Reconstruct(predictor, step, code);
+  adpcm::Reconstruct(predictor, step, code);
 }
 
 void AdpcmEncoder::Encode(const int16_t* samples, uint8_t* out, int32_t count) {
@@ -26,12 +14,12 @@ void AdpcmEncoder::Encode(const int16_t* samples, uint8_t* out, int32_t count) {
   int32_t s = step;
   int32_t i = 0;
   for (; i + 1 < count; i += 2) {
-    const uint8_t low = EncodeSample(samples[i], p, s);
-    const uint8_t high = EncodeSample(samples[i + 1], p, s);
+    const uint8_t low = adpcm::EncodeStep(samples[i], p, s);
+    const uint8_t high = adpcm::EncodeStep(samples[i + 1], p, s);
     out[i / 2] = static_cast<uint8_t>(low | (high << 4));
   }
   // An odd last sample takes a whole byte, its high nibble 0.
-  if (i < count) out[i / 2] = EncodeSample(samples[i], p, s);
+  if (i < count) out[i / 2] = adpcm::EncodeStep(samples[i], p, s);
   predictor = p;
   step = s;
 }

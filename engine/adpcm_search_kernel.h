@@ -102,7 +102,7 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
   const L difference = x - predictor;
   const L negative = difference >> 31;
   const L magnitude = (difference ^ negative) - negative;
-  // How many of q, 2q, ..., 7q the magnitude reaches, as adpcm::Quantise counts.
+  // How many of q, 2q, ..., 7q the magnitude reaches, as adpcm::EncodeStep counts.
   const L q = step >> 2;
   const L q2 = q + q;
   const L q3 = q2 + q;
