@@ -27,17 +27,17 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
       inlineValue = arg.substr(eq + 1);
       arg.resize(eq);
     }
-    const auto spec = std::find_if(known.begin(), known.end(),
-                                   [&](const OptionSpec& o) { return o.name == arg; });
-    if (spec == known.end()) {
+    const auto entry = std::find_if(known.begin(), known.end(),
+                                    [&](const OptionSpec& o) { return o.name == arg; });
+    if (entry == known.end()) {
       parsed.error = "unknown option '" + arg + "'";
       return parsed;
     }
     ParsedOption option{arg, "", false};
-    if (spec->valueOptional) {
+    if (entry->valueOptional) {
       option.hasValue = inlineValue.has_value();
       option.value = inlineValue.value_or("");
-    } else if (!spec->takesValue) {
+    } else if (!entry->takesValue) {
       if (inlineValue) {
         parsed.error = "option '" + arg + "' takes no value";
         return parsed;
