@@ -17,6 +17,7 @@
 
 #include "cli/command_line.h"
 #include "cli/option_parser.h"
+#include "engine/processor_shares.h"
 #include "kivra/kivra_writer_v0.h"
 #include "pipeline/conversion.h"
 #include "pipeline/file_system.h"
@@ -394,12 +395,21 @@ int ConvertAll(const Options& options, unsigned jobs, Language language, std::os
       finished.notify_all();
     }
   };
+  // Each thread keeps to its own share of the processors, so that all start at once.
+  const auto threads = static_cast<int>(std::min<size_t>(jobs, count));
+  const ProcessorShares shares(threads);
   std::vector<std::jthread> workers;
   try {
-    for (unsigned w = 1; w < std::min<size_t>(jobs, count); ++w) workers.emplace_back(work);
+    for (int w = 1; w < threads; ++w) {
+      workers.emplace_back([&shares, &work, w] {
+        const ProcessorShares::Stay stay = shares.Enter(w);
+        work();
+      });
+    }
   } catch (const std::system_error&) {
     // Fewer threads than asked for: the ones there are, and this one, do the work.
   }
+  const ProcessorShares::Stay stay = shares.Enter(0);
   // This thread takes files too, and prints whatever is ready in order.
   int status = kExitOk;
   size_t printed = 0;

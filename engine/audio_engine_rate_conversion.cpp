@@ -14,6 +14,7 @@
 #include "engine/audio_engine.h"
 #include "engine/clip_source.h"
 #include "engine/conversion_split.h"
+#include "engine/processor_shares.h"
 #include "engine/rate_converter.h"
 
 namespace pelorin {
@@ -76,10 +77,15 @@ int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, co
     int16_t* tailDst = buffer.data() + int64_t{split.splitOutput} * clip.channels;
     // The two chains share nothing but the held samples, which neither changes, and write to
     // disjoint parts of the buffer. The worker is joined on every way out of this block.
+    // Each chain keeps to its own processor, so that the two run at once even where the
+    // scheduler would first put the new thread beside its starter.
+    const ProcessorShares shares(2);
     std::jthread worker([&] {
+      const ProcessorShares::Stay stay = shares.Enter(1);
       tailResult = ConvertTail(held, clip, targetRate, taps, split, options, tailDst,
                                count - split.splitOutput);
     });
+    const ProcessorShares::Stay stay = shares.Enter(0);
     headRead = true;
     if (head.Read(buffer.data(), split.splitOutput) != split.splitOutput) return kFailed;
   } catch (const std::system_error&) {
