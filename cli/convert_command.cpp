@@ -398,18 +398,16 @@ int ConvertAll(const Options& options, unsigned jobs, Language language, std::os
   // Each thread keeps to its own share of the processors, so that all start at once.
   const auto threads = static_cast<int>(std::min<size_t>(jobs, count));
   const ProcessorShares shares(threads);
+  const ProcessorShares::Stay stay = shares.Enter(0);
   std::vector<std::jthread> workers;
   try {
     for (int w = 1; w < threads; ++w) {
-      workers.emplace_back([&shares, &work, w] {
-        const ProcessorShares::Stay stay = shares.Enter(w);
-        work();
-      });
+      workers.emplace_back(work);
+      shares.Send(workers.back().native_handle(), w);
     }
   } catch (const std::system_error&) {
     // Fewer threads than asked for: the ones there are, and this one, do the work.
   }
-  const ProcessorShares::Stay stay = shares.Enter(0);
   // This thread takes files too, and prints whatever is ready in order.
   int status = kExitOk;
   size_t printed = 0;

@@ -80,12 +80,12 @@ int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, co
     // Each chain keeps to its own processor, so that the two run at once even where the
     // scheduler would first put the new thread beside its starter.
     const ProcessorShares shares(2);
+    const ProcessorShares::Stay stay = shares.Enter(0);
     std::jthread worker([&] {
-      const ProcessorShares::Stay stay = shares.Enter(1);
       tailResult = ConvertTail(held, clip, targetRate, taps, split, options, tailDst,
                                count - split.splitOutput);
     });
-    const ProcessorShares::Stay stay = shares.Enter(0);
+    shares.Send(worker.native_handle(), 1);
     headRead = true;
     if (head.Read(buffer.data(), split.splitOutput) != split.splitOutput) return kFailed;
   } catch (const std::system_error&) {

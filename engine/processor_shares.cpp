@@ -22,30 +22,24 @@ std::vector<int> CallingThreadProcessors() {
   return processors;
 }
 
-bool KeepCallingThreadTo(const std::vector<int>& processors) {
+bool KeepThreadTo(pthread_t thread, const std::vector<int>& processors) {
   cpu_set_t set;
   CPU_ZERO(&set);
   for (const int cpu : processors) CPU_SET(cpu, &set);
-  return pthread_setaffinity_np(pthread_self(), sizeof set, &set) == 0;
-}
-#else
-std::vector<int> CallingThreadProcessors() {
-  return {};
-}
-bool KeepCallingThreadTo(const std::vector<int>&) {
-  return false;
+  return pthread_setaffinity_np(thread, sizeof set, &set) == 0;
 }
 #endif
 
 }  // namespace
 
-ProcessorShares::ProcessorShares(int threads)
-    : processors_(CallingThreadProcessors()), threads_(std::max(threads, 1)) {
-  if (processors_.size() < 2 || threads_ < 2) {
+ProcessorShares::ProcessorShares(int threads) : threads_(std::max(threads, 1)) {
+#if defined(__linux__)
+  if (threads_ < 2) return;
+  processors_ = CallingThreadProcessors();
+  if (processors_.size() < 2) {
     processors_.clear();
     return;
   }
-#if defined(__linux__)
   // The thread that deals the shares keeps the processor it is on, and what it has in cache.
   const auto here = std::find(processors_.begin(), processors_.end(), sched_getcpu());
   if (here != processors_.end()) std::rotate(processors_.begin(), here, processors_.end());
@@ -64,15 +58,28 @@ std::vector<int> ProcessorShares::Share(int index) const {
   return share;
 }
 
-ProcessorShares::Stay::Stay(const ProcessorShares& shares, int index) {
+void ProcessorShares::Send([[maybe_unused]] std::thread::native_handle_type thread,
+                           [[maybe_unused]] int index) const {
+#if defined(__linux__)
+  const std::vector<int> share = Share(index);
+  if (!share.empty()) KeepThreadTo(thread, share);
+#endif
+}
+
+ProcessorShares::Stay::Stay([[maybe_unused]] const ProcessorShares& shares,
+                            [[maybe_unused]] int index) {
+#if defined(__linux__)
   const std::vector<int> share = shares.Share(index);
   if (share.empty()) return;
   std::vector<int> before = CallingThreadProcessors();
-  if (!before.empty() && KeepCallingThreadTo(share)) before_ = std::move(before);
+  if (!before.empty() && KeepThreadTo(pthread_self(), share)) before_ = std::move(before);
+#endif
 }
 
 ProcessorShares::Stay::~Stay() {
-  if (!before_.empty()) KeepCallingThreadTo(before_);
+#if defined(__linux__)
+  if (!before_.empty()) KeepThreadTo(pthread_self(), before_);
+#endif
 }
 
 }  // namespace pelorin

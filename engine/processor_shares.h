@@ -1,5 +1,6 @@
 #pragma once
 
+#include <thread>
 #include <vector>
 
 namespace pelorin {
@@ -33,6 +34,11 @@ class ProcessorShares {
   std::vector<int> Share(int index) const;
 
   [[nodiscard]] Stay Enter(int index) const { return Stay(*this, index); }
+
+  // Keeps a thread the caller has just started to share `index` for the rest of its life. Set
+  // from here, it moves at once; set by itself, it would first wait for a turn on the
+  // processor it was started on.
+  void Send(std::thread::native_handle_type thread, int index) const;
 
  private:
   std::vector<int> processors_;

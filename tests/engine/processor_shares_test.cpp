@@ -4,6 +4,8 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 namespace pelorin {
@@ -22,7 +24,7 @@ std::vector<int> Mine() {
 
 // The shares of a few thread counts are disjoint and together the thread's processors (or, with
 // more threads than processors, one processor each); a Stay keeps the thread to its share and
-// gives back the processors it had.
+// gives back the processors it had; a thread sent to a share keeps to it.
 TEST(ProcessorShares, SharesPartTheProcessorsAndAStayGivesThemBack) {
   const std::vector<int> all = Mine();
   if (all.size() < 2) GTEST_SKIP() << "one processor: nothing to share";
@@ -52,6 +54,22 @@ TEST(ProcessorShares, SharesPartTheProcessorsAndAStayGivesThemBack) {
     EXPECT_EQ(seen, all);
   }
   EXPECT_TRUE(ProcessorShares(1).Share(0).empty());
+
+  // A thread sent to a share keeps to it.
+  const ProcessorShares two(2);
+  std::atomic<bool> sent = false;
+  std::vector<int> seen;
+  std::thread other([&] {
+    sent.wait(false);
+    seen = Mine();
+  });
+  two.Send(other.native_handle(), 1);
+  sent = true;
+  sent.notify_one();
+  other.join();
+  std::vector<int> wanted = two.Share(1);
+  std::sort(wanted.begin(), wanted.end());
+  EXPECT_EQ(seen, wanted);
 }
 
 }  // namespace
