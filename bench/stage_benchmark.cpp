@@ -3,12 +3,12 @@
 //
 //   build/bench/stage-benchmark FILE [RUNS]
 //
-// Stages: reading the file whole, loading it (parsing, 16-bit samples, mixing down as it reads,
-// as a conversion does), mixing down (nothing left to do then), converting the rate to
-// 8000 Hz, encoding the file image, and writing it (atomically, into the temporary folder).
-// Then how much a second thread gives on a burst of work as short as a stage: the rate
-// conversion splits in two, and a virtual machine may take milliseconds to run its second
-// processor.
+// Stages: opening the file, reading and loading it a buffer at a time (parsing, 16-bit samples,
+// mixing down as it reads, as a conversion does), mixing down (nothing left to do then),
+// converting the rate to 8000 Hz, encoding the file image, and writing it (atomically, into
+// the temporary folder). Then how much a second thread gives on a burst of work as short as a
+// stage, as the split rate conversion has: a virtual machine's scheduler may keep a new thread
+// on its starter's processor for milliseconds, unless each is kept to a processor of its own.
 
 #include <algorithm>
 #include <chrono>
@@ -16,13 +16,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "audiofile/file_stream.h"
 #include "engine/audio_engine.h"
+#include "engine/processor_shares.h"
 #include "kivra/content_info.h"
 #include "pipeline/conversion.h"
 #include "pipeline/file_system.h"
@@ -48,19 +50,32 @@ void Burst(double& sink) {
   sink += x;
 }
 
-// Two bursts one after the other, then on two threads at once; milliseconds each.
-std::pair<double, double> BurstTimes() {
+// Two bursts on two threads at once, each kept to its own processors or not; milliseconds.
+double TwoThreads(bool kept) {
+  double sinks[2] = {0.0, 0.0};
+  const pelorin::ProcessorShares shares(kept ? 2 : 1);
+  const Clock::time_point start = Clock::now();
+  {
+    const pelorin::ProcessorShares::Stay stay = shares.Enter(0);
+    std::thread other([&sinks] { Burst(sinks[1]); });
+    shares.Send(other.native_handle(), 1);
+    Burst(sinks[0]);
+    other.join();
+  }
+  const Clock::time_point end = Clock::now();
+  if (sinks[0] == sinks[1] + 1.0) std::printf(" ");  // keeps the work
+  return Milliseconds(end - start);
+}
+
+// Two bursts one after the other; milliseconds.
+double OneThread() {
   double sinks[2] = {0.0, 0.0};
   const Clock::time_point start = Clock::now();
   Burst(sinks[0]);
   Burst(sinks[1]);
-  const Clock::time_point middle = Clock::now();
-  std::thread other([&sinks] { Burst(sinks[1]); });
-  Burst(sinks[0]);
-  other.join();
   const Clock::time_point end = Clock::now();
-  if (sinks[0] == sinks[1] + 1.0) std::printf(" ");  // keeps the work
-  return {Milliseconds(middle - start), Milliseconds(end - middle)};
+  if (sinks[0] == sinks[1] + 1.0) std::printf(" ");
+  return Milliseconds(end - start);
 }
 
 }  // namespace
@@ -79,7 +94,7 @@ int main(int argc, char** argv) {
   }
   const std::string target =
       (std::filesystem::temp_directory_path() / "pelorin-stage-benchmark.mmf").string();
-  const char* names[] = {"read", "load", "mix down", "rate", "encode", "write"};
+  const char* names[] = {"open", "read+load", "mix down", "rate", "encode", "write"};
   std::vector<double> times[6];
   for (int run = 0; run < runs; ++run) {
     Clock::time_point t = Clock::now();
@@ -88,16 +103,15 @@ int main(int argc, char** argv) {
       times[stage].push_back(Milliseconds(now - t));
       t = now;
     };
-    const std::optional<std::vector<uint8_t>> image = pelorin::ReadWholeFile(path);
+    const std::unique_ptr<pelorin::FileStream> stream = pelorin::FileStream::Open(path);
     lap(0);
-    if (!image) {
+    if (!stream) {
       std::fprintf(stderr, "stage-benchmark: cannot read %s\n", path.c_str());
       return 1;
     }
     pelorin::AudioEngine engine;
-    // As a conversion loads: mixed down as it is read.
-    if (engine.LoadMono(*kind == pelorin::InputKind::kAiff ? 1 : 0, image->data(),
-                        static_cast<int32_t>(image->size())) != pelorin::kOk) {
+    // As a conversion loads: read a buffer at a time and mixed down as it is read.
+    if (engine.LoadMono(*kind == pelorin::InputKind::kAiff ? 1 : 0, *stream) != pelorin::kOk) {
       std::fprintf(stderr, "stage-benchmark: %s does not load\n", path.c_str());
       return 1;
     }
@@ -127,13 +141,19 @@ int main(int argc, char** argv) {
 
   std::vector<double> one;
   std::vector<double> two;
+  std::vector<double> kept;
   for (int run = 0; run < runs; ++run) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the processors fall idle
-    const auto [sequential, parallel] = BurstTimes();
-    one.push_back(sequential);
-    two.push_back(parallel);
+    // The processors fall idle before each.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    one.push_back(OneThread());
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    two.push_back(TwoThreads(false));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kept.push_back(TwoThreads(true));
   }
-  std::printf("two bursts of work: %.2f ms one after the other, %.2f ms on two threads at once\n",
-              Median(one), Median(two));
+  std::printf(
+      "two bursts of work: %.2f ms one after the other, %.2f ms on two threads at once, "
+      "%.2f ms on two threads each kept to its own processor\n",
+      Median(one), Median(two), Median(kept));
   return 0;
 }

@@ -48,19 +48,28 @@ void MixFrames(int16_t* samples, size_t frames) {
 }  // namespace
 
 int32_t AudioEngine::Load(int isAiff, const uint8_t* image, int32_t length) {
-  return LoadAs(isAiff, image, length, false);
+  MemoryStream stream(image, length);
+  return LoadAs(isAiff, stream, false);
 }
 
 int32_t AudioEngine::LoadMono(int isAiff, const uint8_t* image, int32_t length) {
-  return LoadAs(isAiff, image, length, true);
+  MemoryStream stream(image, length);
+  return LoadAs(isAiff, stream, true);
 }
 
-int32_t AudioEngine::LoadAs(int isAiff, const uint8_t* image, int32_t length, bool mono) {
-  MemoryStream stream(image, length);
+int32_t AudioEngine::Load(int isAiff, ByteStream& stream) {
+  return LoadAs(isAiff, stream, false);
+}
+
+int32_t AudioEngine::LoadMono(int isAiff, ByteStream& stream) {
+  return LoadAs(isAiff, stream, true);
+}
+
+int32_t AudioEngine::LoadAs(int isAiff, ByteStream& stream, bool mono) {
   samples_.clear();
   clip_ = false;
   refusal_ = {};
-  const int32_t imageLength = image == nullptr ? 0 : std::max(length, 0);
+  const int32_t imageLength = std::max(stream.Size(), 0);
   if (isAiff == 0) {
     WavReader reader(stream);
     return LoadWith(reader, imageLength, mono);

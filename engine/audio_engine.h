@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "audiofile/byte_stream.h"
 #include "audiofile/pcm_format.h"
 #include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
@@ -28,6 +29,10 @@ class AudioEngine {
   // Load and MixDown(0) in one pass: the same clip, format and results, without ever holding
   // the stereo samples. For a conversion, which mixes down first anyway.
   int32_t LoadMono(int isAiff, const uint8_t* image, int32_t length);
+  // The same from a stream whose Size is the image's length (a FileStream): a file is read a
+  // buffer at a time and never held whole.
+  int32_t Load(int isAiff, ByteStream& stream);
+  int32_t LoadMono(int isAiff, ByteStream& stream);
   // A clip made ready elsewhere: mono 16-bit samples at any rate above 0, each one held (the
   // command line brings files the readers above do not take this way). The play-time and size
   // limits of Load apply; a rate outside kMinRate..kMaxRate is the caller's to convert.
@@ -62,7 +67,7 @@ class AudioEngine {
   const Refusal& LoadRefusal() const { return refusal_; }
 
  private:
-  int32_t LoadAs(int isAiff, const uint8_t* image, int32_t length, bool mono);
+  int32_t LoadAs(int isAiff, ByteStream& stream, bool mono);
   template <class Reader>
   int32_t LoadWith(Reader& reader, int32_t imageLength, bool mono);
   // The first frames of the file into samples_, as they are or mixed to mono.

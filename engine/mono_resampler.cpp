@@ -10,6 +10,7 @@
 #include <numeric>
 #include <vector>
 
+#include "audiofile/large_buffer.h"
 #include "engine/sinc_filter.h"
 
 namespace pelorin {
@@ -32,8 +33,9 @@ constexpr int64_t kMaxSpanInput = int64_t{1} << 19;
 bool CoefficientRows::Take(const Key& key) {
   const std::lock_guard lock(mutex_);
   if (made_) return key == key_;
-  values_ =
-      std::make_unique_for_overwrite<double[]>(static_cast<size_t>(int64_t{key.l} * key.taps));
+  const auto count = static_cast<size_t>(int64_t{key.l} * key.taps);
+  values_ = std::make_unique_for_overwrite<double[]>(count);
+  AdviseHugePages(values_.get(), count * sizeof(double));
   states_ = std::make_unique<std::atomic<uint8_t>[]>(static_cast<size_t>(key.l));
   key_ = key;
   made_ = true;

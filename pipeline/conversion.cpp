@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "audiofile/memory_stream.h"
 #include "kivra/content_info.h"
 #include "kivra/kivra_writer_v0.h"
 #include "pipeline/file_system.h"
@@ -35,7 +36,8 @@ ConversionOutcome Conversion::Open(const std::string& path, Purpose purpose) {
     outcome.messageId = kStrCannotOpen;
     return outcome;
   }
-  return Load(*image, *kind, purpose);
+  MemoryStream stream(image->data(), static_cast<int32_t>(image->size()));
+  return Load(stream, *kind, purpose);
 }
 
 ConversionOutcome Conversion::OpenImage(const std::string& name, std::span<const uint8_t> image,
@@ -46,16 +48,21 @@ ConversionOutcome Conversion::OpenImage(const std::string& name, std::span<const
     outcome.messageId = kStrCannotOpen;
     return outcome;
   }
-  return Load(image, InputKindFromContent(image).value_or(InputKind::kWav), purpose);
+  MemoryStream stream(image.data(), static_cast<int32_t>(image.size()));
+  return Load(stream, InputKindFromContent(image).value_or(InputKind::kWav), purpose);
 }
 
-ConversionOutcome Conversion::Load(std::span<const uint8_t> image, InputKind kind,
-                                   Purpose purpose) {
+ConversionOutcome Conversion::OpenStream(const std::string& name, ByteStream& stream,
+                                         InputKind kind, Purpose purpose) {
+  path_ = name;
+  return Load(stream, kind, purpose);
+}
+
+ConversionOutcome Conversion::Load(ByteStream& stream, InputKind kind, Purpose purpose) {
   ConversionOutcome outcome;
   const int isAiff = kind == InputKind::kAiff ? 1 : 0;
-  const auto length = static_cast<int32_t>(image.size());
-  outcome.code = purpose == Purpose::kConversion ? engine_.LoadMono(isAiff, image.data(), length)
-                                                 : engine_.Load(isAiff, image.data(), length);
+  outcome.code = purpose == Purpose::kConversion ? engine_.LoadMono(isAiff, stream)
+                                                 : engine_.Load(isAiff, stream);
   outcome.messageId = LoadResultMessage(outcome.code);
   outcome.refusal = engine_.LoadRefusal();
   return outcome;

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "audiofile/byte_stream.h"
 #include "audiofile/refusal.h"
 #include "audiofile/sample_source.h"
 #include "engine/audio_engine.h"
@@ -42,6 +43,10 @@ class Conversion {
   // decides the reader, not the name: what is not an AIFF header gets the WAV reader's verdict.
   ConversionOutcome OpenImage(const std::string& name, std::span<const uint8_t> image,
                               Purpose purpose = Purpose::kConversion);
+  // The same for a file read a buffer at a time (a FileStream), with the reader of kind: a
+  // file of any length is never held whole.
+  ConversionOutcome OpenStream(const std::string& name, ByteStream& stream, InputKind kind,
+                               Purpose purpose = Purpose::kConversion);
   // A clip made ready elsewhere, mono 16-bit at any rate above 0 (see AudioEngine::LoadClip),
   // named by name. Finish converts a rate outside the engine's range in two steps.
   ConversionOutcome OpenClip(const std::string& name, int32_t sampleRate,
@@ -78,7 +83,7 @@ class Conversion {
                                  const FreeSpaceQuery& freeSpace = {});
 
  private:
-  ConversionOutcome Load(std::span<const uint8_t> image, InputKind kind, Purpose purpose);
+  ConversionOutcome Load(ByteStream& stream, InputKind kind, Purpose purpose);
 
   std::string path_;
   AudioEngine engine_;

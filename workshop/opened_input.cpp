@@ -11,6 +11,7 @@
 #include <optional>
 #include <system_error>
 
+#include "audiofile/file_stream.h"
 #include "pipeline/input_file.h"
 
 namespace pelorin {
@@ -54,9 +55,8 @@ std::vector<uint8_t> Head(const std::string& path) {
 }
 
 // The format of a file the engine took, in words.
-std::string EngineFormat(std::span<const uint8_t> image, const Conversion& conversion) {
-  const bool aiff = InputKindFromContent(image) == InputKind::kAiff;
-  return std::string(aiff ? "AIFF" : "WAV") + ", " +
+std::string EngineFormat(InputKind kind, const Conversion& conversion) {
+  return std::string(kind == InputKind::kAiff ? "AIFF" : "WAV") + ", " +
          std::to_string(conversion.FileFormat().bitsPerSample) + "-bit integer";
 }
 
@@ -99,7 +99,8 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
     input->outcome = input->conversion.OpenImage(name, input->image, purpose);
     if (input->outcome.Succeeded()) {
       input->decoder = Decoder::kEngine;
-      input->format = EngineFormat(input->image, input->conversion);
+      input->format = EngineFormat(InputKindFromContent(input->image).value_or(InputKind::kWav),
+                                   input->conversion);
       input->image = {};
       return input;
     }
@@ -114,13 +115,15 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
   }
 
   // A file the engine takes by its content goes through the engine, whatever its name.
-  const bool engineKind = InputKindFromContent(Head(path)).has_value();
+  // It is read a buffer at a time: a file held whole would cost its length in fresh memory.
+  const std::optional<InputKind> kind = InputKindFromContent(Head(path));
+  const bool engineKind = kind.has_value();
   if (engineKind) {
-    if (std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path)) {
-      input->outcome = input->conversion.OpenImage(name, *bytes, purpose);
+    if (const std::unique_ptr<FileStream> stream = FileStream::Open(path)) {
+      input->outcome = input->conversion.OpenStream(name, *stream, *kind, purpose);
       if (input->outcome.Succeeded()) {
         input->decoder = Decoder::kEngine;
-        input->format = EngineFormat(*bytes, input->conversion);
+        input->format = EngineFormat(*kind, input->conversion);
         return input;
       }
     }
@@ -140,7 +143,8 @@ std::unique_ptr<OpenedInput> OpenedInput::Open(const std::string& path, const st
   if (input->outcome.Succeeded()) {
     // Only for a file that changed meanwhile: it is taken as it is now.
     input->decoder = Decoder::kEngine;
-    input->format = EngineFormat(Head(path), input->conversion);
+    input->format =
+        EngineFormat(InputKindFromName(path).value_or(InputKind::kWav), input->conversion);
   }
   return input;
 }
