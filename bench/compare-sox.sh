@@ -116,8 +116,8 @@ for ((i = 1; i <= batch_runs; i++)); do
   printf '\rbatch run %d of %d' "$i" "$batch_runs"
   run pelorin-batch-j1 pelorin convert -j 1 -d "$work/out" "$work"/batch/*.wav
   run pelorin-batch-j2 pelorin convert -j 2 -d "$work/out" "$work"/batch/*.wav
-  # An earlier build may not know -j: it converts one file after the other.
-  [[ -n $other ]] && run before-batch-j1 before convert -d "$work/out" "$work"/batch/*.wav
+  # An earlier build may not know -j: it runs as it does by default.
+  [[ -n $other ]] && run before-batch-default before convert -d "$work/out" "$work"/batch/*.wav
 done
 echo
 
@@ -130,9 +130,10 @@ for input in a b c; do
   for tool in "${tools[@]}"; do printf ' %11s %11s' "$(ms "$tool-$input.wall")" "$(ms "$tool-$input.cpu")"; done
   printf ' %9s\n' "$(median "$work/pelorin-$input.kb" | awk '{ printf "%.1f", $1 / 1024 }')"
 done
-for batch in pelorin-batch-j1 pelorin-batch-j2 before-batch-j1; do
+for batch in pelorin-batch-j1 pelorin-batch-j2 before-batch-default; do
   [[ -f $work/$batch.wall ]] || continue
-  printf '%-5s %-24s %11s %11s\n' batch "100 x 20 s, ${batch/-batch-/ -}" \
+  label=${batch/-batch-default/, default -j}
+  printf '%-5s %-24s %11s %11s\n' batch "100 x 20 s, ${label/-batch-/ -}" \
     "$(ms "$batch.wall")" "$(ms "$batch.cpu")"
 done
 

@@ -57,8 +57,10 @@ constexpr const char* kHelp =
     "                        how the ADPCM codes are chosen: high searches for the codes\n"
     "                        the phone will play back closest to the sound (about 1.7 dB\n"
     "                        better, same size, about twice the time); default standard\n"
-    "  -j, --jobs N          convert N files at once (default: the number of\n"
-    "                        processors); lines still come in the order of the files\n"
+    "  -j, --jobs N          use N processors: convert N files at once, or one file\n"
+    "                        on two when N is at least twice the files (default: the\n"
+    "                        number of processors); lines still come in the order of\n"
+    "                        the files\n"
     "\n"
     "The part of the sound (TIME: seconds as 12.5, or m:ss.fff, or h:mm:ss.fff):\n"
     "  --start TIME          begin there (default: at the beginning)\n"
@@ -376,17 +378,20 @@ FileReport ConvertOne(const std::string& path, const Options& options, bool seco
   return report;
 }
 
-// Converts every file, `jobs` at a time, and prints each file's lines in the order of the
-// files as soon as the files before it are done. The exit status.
-int ConvertAll(const Options& options, unsigned jobs, Language language, std::ostream& out,
-               std::ostream& err) {
+// Converts every file on `jobs` processors, `atOnce` files at a time (at most jobs), and prints
+// each file's lines in the order of the files as soon as the files before it are done. The exit
+// status.
+int ConvertAll(const Options& options, unsigned jobs, unsigned atOnce, Language language,
+               std::ostream& out, std::ostream& err) {
   const size_t count = options.files.size();
   std::vector<std::optional<FileReport>> reports(count);
   std::mutex mutex;
   std::condition_variable finished;
   std::atomic<size_t> next = 0;
-  // A file's conversion splits itself only when no other file keeps a processor busy.
-  const bool secondThread = jobs == 1 || count == 1;
+  // Each thread keeps to its own share of the processors, so that all start at once. A file's
+  // conversion splits itself over two when there is a processor to spare for it.
+  const auto threads = static_cast<int>(std::min<size_t>(atOnce, count));
+  const bool secondThread = jobs >= 2u * unsigned(threads);
   const auto work = [&] {
     for (size_t i = next++; i < count; i = next++) {
       FileReport report = ConvertOne(options.files[i], options, secondThread, language);
@@ -395,8 +400,6 @@ int ConvertAll(const Options& options, unsigned jobs, Language language, std::os
       finished.notify_all();
     }
   };
-  // Each thread keeps to its own share of the processors, so that all start at once.
-  const auto threads = static_cast<int>(std::min<size_t>(jobs, count));
   const ProcessorShares shares(threads);
   const ProcessorShares::Stay stay = shares.Enter(0);
   std::vector<std::jthread> workers;
@@ -457,15 +460,16 @@ int ConvertMain(std::span<const std::string> args, Language language, std::ostre
     return ReportUsageError(err, "convert: " + *error);
   // One date for every file of the run.
   if (!options.choices.date) options.choices.date = TodayStamp();
-  unsigned jobs =
+  const unsigned jobs =
       options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
   // Files that would go to the same name are converted one after the other, so that the last
   // of them wins as it does without -j.
+  unsigned atOnce = jobs;
   std::set<std::string> targets;
   for (const std::string& file : options.files) {
-    if (!targets.insert(TargetOf(file, options)).second) jobs = 1;
+    if (!targets.insert(TargetOf(file, options)).second) atOnce = 1;
   }
-  return ConvertAll(options, jobs, language, out, err);
+  return ConvertAll(options, jobs, atOnce, language, out, err);
 }
 
 }  // namespace pelorin::cli
