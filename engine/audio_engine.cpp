@@ -66,6 +66,7 @@ int32_t AudioEngine::LoadMono(int isAiff, ByteStream& stream) {
 }
 
 int32_t AudioEngine::LoadAs(int isAiff, ByteStream& stream, bool mono) {
+  codes_.reset();
   samples_.clear();
   clip_ = false;
   refusal_ = {};
@@ -199,6 +200,7 @@ int32_t AudioEngine::CheckLength(const SourceFormat& source, int64_t frameCountO
 }
 
 int32_t AudioEngine::LoadClip(int32_t sampleRate, std::vector<int16_t> samples) {
+  codes_.reset();
   samples_.clear();
   clip_ = false;
   refusal_ = {};
@@ -235,6 +237,7 @@ int32_t AudioEngine::HeldFrames() const {
 int32_t AudioEngine::MixDown(int mode) {
   if (format_.channels == 1) return kOk;
   if (mode < 0 || mode > 2) return kFailed;
+  codes_.reset();
   const auto held = static_cast<size_t>(HeldFrames());
   switch (mode) {
     case 0:
@@ -256,6 +259,7 @@ int32_t AudioEngine::MixDown(int mode) {
 
 void AudioEngine::TrimFrames(int32_t frames) {
   if (frames < 0 || frames >= format_.frameCount) return;
+  codes_.reset();
   format_.frameCount = frames;
   format_.byteCount = format_.blockAlign * frames;
   samples_.resize(std::min(samples_.size(), size_t{format_.channels} * size_t(frames)));
@@ -301,6 +305,7 @@ int32_t AudioEngine::WriteWavImage(std::vector<uint8_t>& out) const {
 }
 
 void AudioEngine::Release() {
+  codes_.reset();
   samples_.clear();
   samples_.shrink_to_fit();
   clip_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,12 @@ class AudioEngine {
   // limits of Load apply; a rate outside kMinRate..kMaxRate is the caller's to convert.
   int32_t LoadClip(int32_t sampleRate, std::vector<int16_t> samples);
   int32_t MixDown(int mode);
-  // Resamples the clip to targetRate with a windowed-sinc filter of the given length.
-  int32_t ConvertRate(int32_t targetRate, int32_t taps);
+  // Resamples the clip to targetRate with a windowed-sinc filter of the given length. With
+  // encodeAlong, a long mono clip split over two threads also has its ADPCM codes of that
+  // quality made as it converts, by the first thread while the second still converts the end;
+  // EncodeKivra with that quality then takes them instead of making them again.
+  int32_t ConvertRate(int32_t targetRate, int32_t taps,
+                      std::optional<AdpcmQuality> encodeAlong = std::nullopt);
   // Whether ConvertRate may share a long clip's work with a second thread (the default): not
   // worth it when other conversions keep the processors busy.
   void AllowSecondThread(bool allowed) { secondThread_ = allowed; }
@@ -83,6 +88,13 @@ class AudioEngine {
 
   std::vector<int16_t> samples_;
   PcmFormat format_;
+  // The ADPCM codes of the clip held, made while ConvertRate converted it; every other change
+  // of the clip drops them.
+  struct Codes {
+    AdpcmQuality quality = AdpcmQuality::kStandard;
+    std::vector<uint8_t> bytes;
+  };
+  std::optional<Codes> codes_;
   bool clip_ = false;  // from a successful Load until Release or the next Load
   bool secondThread_ = true;
   SourceFormat fileFormat_;

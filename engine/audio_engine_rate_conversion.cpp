@@ -1,8 +1,10 @@
 // AudioEngine::ConvertRate: resamples the held clip, a long one on two threads.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <new>
 #include <numeric>
 #include <optional>
@@ -11,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/adpcm_clip_codes.h"
 #include "engine/audio_engine.h"
 #include "engine/clip_source.h"
 #include "engine/conversion_split.h"
@@ -45,34 +48,69 @@ int32_t OutputsWithSound(int32_t held, int32_t sourceRate, int32_t targetRate, i
   return static_cast<int32_t>(std::min<int64_t>(outputs, (reach + m - 1) / m));
 }
 
-// The outputs of a second chain from the split output on, `count` of them, into dst. Runs on
-// its own thread: nothing may escape it.
+// Outputs a second chain makes between two reports of its progress.
+constexpr int32_t kProgressStep = 8192;
+
+// How much of a split conversion the first chain takes, in thousandths. Alone, half. When the
+// first thread also encodes what both make, it converts a share f and then encodes while the
+// second converts the rest: with conversion work R and encoding work E both end together at
+// f = (R - E) / 2R. Measured: from the single-precision table R is about twice the standard
+// encoder's E, so f is about a quarter; without the table the coefficients make R several
+// times larger, and the searching encoder's E exceeds R.
+int32_t HeadPermille(int32_t sourceRate, int32_t targetRate, int32_t taps,
+                     std::optional<AdpcmQuality> encodeAlong) {
+  if (!encodeAlong) return 500;
+  if (*encodeAlong == AdpcmQuality::kHigh) return 100;
+  const int64_t phases = targetRate / std::gcd(sourceRate, targetRate);
+  const bool table = phases <= kTablePhaseLimit && phases * taps / 2 <= kTableSizeLimit;
+  return table ? 270 : 450;
+}
+
+// The outputs of a second chain from the split output on, `count` of them, into dst, telling
+// progress how many are there as it goes (-1 when they will not all come). Runs on its own
+// thread: nothing may escape it.
 int32_t ConvertTail(std::span<const int16_t> held, const PcmFormat& clip, int32_t targetRate,
                     int32_t taps, const ConversionSplit& split, const ResamplerOptions& options,
-                    int16_t* dst, int32_t count) noexcept {
+                    int16_t* dst, int32_t count, std::atomic<int32_t>& progress) noexcept {
+  int32_t done = 0;
   try {
     ClipSource tail(held, clip.channels, clip.sampleRate, split.tailStart,
                     clip.frameCount - split.tailStart);
     RateConverter converter(tail, options);
-    if (converter.Setup(targetRate, taps, kTablePhaseLimit, kTableSizeLimit) < 0) return kFailed;
-    // The first outputs reach before the chain's start: computed, and dropped.
-    std::vector<int16_t> dropped(static_cast<size_t>(split.tailSkip) * clip.channels + 1);
-    if (converter.Read(dropped.data(), split.tailSkip) != split.tailSkip) return kFailed;
-    return converter.Read(dst, count) == count ? kOk : kFailed;
+    if (converter.Setup(targetRate, taps, kTablePhaseLimit, kTableSizeLimit) >= 0) {
+      // The first outputs reach before the chain's start: computed, and dropped.
+      std::vector<int16_t> dropped(static_cast<size_t>(split.tailSkip) * clip.channels + 1);
+      if (converter.Read(dropped.data(), split.tailSkip) == split.tailSkip) {
+        while (done < count) {
+          const int32_t n = std::min(kProgressStep, count - done);
+          if (converter.Read(dst + int64_t{done} * clip.channels, n) != n) break;
+          done += n;
+          progress.store(done, std::memory_order_release);
+          progress.notify_all();
+        }
+      }
+    }
   } catch (const std::exception&) {
-    return kFailed;
   }
+  if (done == count) return kOk;
+  progress.store(-1, std::memory_order_release);
+  progress.notify_all();
+  return kFailed;
 }
 
 // The first `count` outputs of head, a chain over the whole clip, into buffer: those before the
 // split from head itself, the rest from a second chain started shortly before them on another
-// thread. kFailed for any failure; headRead tells whether head was read from.
+// thread. With encode, it is called on this thread once head is done, with a FramesReady that
+// waits for the second chain; its false ends the conversion as failed. kFailed for any failure;
+// headRead tells whether head was read from.
 int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, const PcmFormat& clip,
                           int32_t targetRate, int32_t taps, const ConversionSplit& split,
                           const ResamplerOptions& options, int32_t count,
-                          std::vector<int16_t>& buffer, bool& headRead) {
+                          std::vector<int16_t>& buffer, bool& headRead,
+                          const std::function<bool(const FramesReady&)>& encode) {
   if (count <= split.splitOutput) return kFailed;
   int32_t tailResult = kFailed;
+  std::atomic<int32_t> progress = 0;
   try {
     int16_t* tailDst = buffer.data() + int64_t{split.splitOutput} * clip.channels;
     // The two chains share nothing but the held samples, which neither changes, and write to
@@ -83,11 +121,22 @@ int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, co
     const ProcessorShares::Stay stay = shares.Enter(0);
     std::jthread worker([&] {
       tailResult = ConvertTail(held, clip, targetRate, taps, split, options, tailDst,
-                               count - split.splitOutput);
+                               count - split.splitOutput, progress);
     });
     shares.Send(worker.native_handle(), 1);
     headRead = true;
     if (head.Read(buffer.data(), split.splitOutput) != split.splitOutput) return kFailed;
+    if (encode) {
+      const FramesReady ready = [&](int32_t end) {
+        const int32_t wanted = end - split.splitOutput;
+        for (int32_t seen; (seen = progress.load(std::memory_order_acquire)) < wanted;) {
+          if (seen < 0) return false;
+          progress.wait(seen, std::memory_order_acquire);
+        }
+        return true;
+      };
+      if (!encode(ready)) return kFailed;
+    }
   } catch (const std::system_error&) {
     return kFailed;  // no thread
   }
@@ -96,9 +145,11 @@ int32_t ConvertInTwoParts(RateConverter& head, std::span<const int16_t> held, co
 
 }  // namespace
 
-int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
+int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps,
+                                 std::optional<AdpcmQuality> encodeAlong) {
   if (targetRate == format_.sampleRate) return kOk;
   if (!IsPlainClip(format_)) return kFailed;
+  codes_.reset();
   try {
     const int32_t heldFrames = HeldFrames();
     const std::span<const int16_t> held(samples_.data(),
@@ -119,12 +170,30 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
     int32_t code = kFailed;
     bool headRead = false;
     const int32_t reach = std::min<int32_t>(format_.frameCount, heldFrames + (taps & ~1));
+    // Codes are made along only for a mono clip: the stereo encoder takes one channel after
+    // the other.
+    if (converted.channels != 1) encodeAlong.reset();
     const std::optional<ConversionSplit> split =
-        secondThread_ ? PlanConversionSplit(reach, format_.sampleRate, targetRate, taps)
-                      : std::nullopt;
+        secondThread_
+            ? PlanConversionSplit(reach, format_.sampleRate, targetRate, taps,
+                                  HeadPermille(format_.sampleRate, targetRate, taps, encodeAlong))
+            : std::nullopt;
+    std::optional<std::vector<uint8_t>> codes;
     if (split) {
+      std::function<bool(const FramesReady&)> encode;
+      if (encodeAlong) {
+        // As EncodeKivra will see the clip once it is converted.
+        const auto adpcmBytes = (static_cast<size_t>(std::max(converted.dataBytes, 0)) + 3) / 4;
+        const std::span<const int16_t> made(buffer.data(), buffer.size());
+        const int32_t frames = std::max(converted.frameCount, 0);
+        encode = [&codes, made, frames, adpcmBytes,
+                  quality = *encodeAlong](const FramesReady& ready) {
+          codes = EncodeClipCodes(made, 1, frames, adpcmBytes, quality, ready);
+          return codes.has_value();
+        };
+      }
       code = ConvertInTwoParts(converter, held, format_, targetRate, taps, *split, options, count,
-                               buffer, headRead);
+                               buffer, headRead, encode);
     }
     if (code != kOk) {
       // All of it by one chain; a new one when the split has read from the first.
@@ -141,6 +210,7 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps) {
       if (chain->Read(buffer.empty() ? &none : buffer.data(), count) != count) return kFailed;
     }
 
+    if (code == kOk && codes) codes_ = Codes{*encodeAlong, std::move(*codes)};
     samples_ = std::move(buffer);
     format_.sampleRate = converted.sampleRate;
     format_.channels = converted.channels;

@@ -1,11 +1,13 @@
 #include "engine/conversion_split.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace pelorin {
 
 std::optional<ConversionSplit> PlanConversionSplit(int32_t frames, int32_t sourceRate,
-                                                   int32_t targetRate, int32_t taps) {
+                                                   int32_t targetRate, int32_t taps,
+                                                   int32_t headPermille) {
   if (sourceRate <= 0 || targetRate <= 0 || taps < 2) return std::nullopt;
   if (int64_t{frames} < int64_t{kMinSplitSeconds} * sourceRate) return std::nullopt;
   const int64_t n = taps & ~1;
@@ -14,7 +16,7 @@ std::optional<ConversionSplit> PlanConversionSplit(int32_t frames, int32_t sourc
   const int64_t l = targetRate / divisor;
   const int64_t outputs = (int64_t{frames} * l + m - 1) / m;
   if (outputs > INT32_MAX / 2) return std::nullopt;  // the converter refuses it
-  const int64_t split = outputs / 2;
+  const int64_t split = outputs * std::clamp(headPermille, 1, 999) / 1000;
   // The second chain starts at least N frames before the split output's instant, in units
   // of 1 / L frame, so no output it keeps reaches a frame before its start.
   const int64_t reach = split * m - n * l;

@@ -19,10 +19,11 @@ struct ConversionSplit {
 // Clips shorter than this many seconds are not worth a second thread.
 inline constexpr int32_t kMinSplitSeconds = 2;
 
-// The split for a clip of the given frames, or nothing when the clip is too short, the
-// arguments would be refused by the converter, or no multiple of M lies far enough before
-// the middle output.
+// The split for a clip of the given frames, the first chain taking headPermille thousandths of
+// the outputs (half by default), or nothing when the clip is too short, the arguments would be
+// refused by the converter, or no multiple of M lies far enough before the split output.
 std::optional<ConversionSplit> PlanConversionSplit(int32_t frames, int32_t sourceRate,
-                                                   int32_t targetRate, int32_t taps);
+                                                   int32_t targetRate, int32_t taps,
+                                                   int32_t headPermille = 500);
 
 }  // namespace pelorin

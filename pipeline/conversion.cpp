@@ -123,7 +123,10 @@ ConversionOutcome Conversion::Encode(const ConversionSettings& settings,
   const int32_t rate = engine_.Format().sampleRate;
   const int32_t inRange = std::clamp(rate, AudioEngine::kMinRate, AudioEngine::kMaxRate);
   outcome.code = engine_.ConvertRate(inRange, kConversionTaps);
-  if (outcome.code >= 0) outcome.code = engine_.ConvertRate(settings.targetRate, kConversionTaps);
+  // The codes are made along with the last step, on the thread that would wait for the other.
+  if (outcome.code >= 0) {
+    outcome.code = engine_.ConvertRate(settings.targetRate, kConversionTaps, settings.quality);
+  }
   if (outcome.code < 0) {
     outcome.failedStep = "rate conversion";
     return outcome;

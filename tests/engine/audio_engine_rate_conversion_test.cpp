@@ -292,6 +292,35 @@ TEST(ConvertRate, LongClipsOnTwoThreadsMatchOneChain) {
   }
 }
 
+// The codes made while a clip converts are the ones EncodeKivra makes afterwards: for both
+// encoders, with and without the coefficient table, where the split comes early or late; and
+// a stereo clip, whose codes are not made along, encodes as before.
+TEST(ConvertRate, CodesMadeAlongAreTheCodesMadeAfter) {
+  struct Case {
+    int32_t from;
+    uint16_t channels;
+    int32_t frames;
+  };
+  for (const Case& c : {Case{44100, 1, 2 * 44100}, Case{44100, 1, 7 * 44100 + 7},
+                        Case{22254, 1, 3 * 22254 + 1}, Case{44100, 2, 3 * 44100}}) {
+    for (const AdpcmQuality quality : {AdpcmQuality::kStandard, AdpcmQuality::kHigh}) {
+      SCOPED_TRACE(testing::Message() << c.from << " Hz, " << c.channels << " channels, "
+                                      << c.frames << " frames, quality " << int(quality));
+      const std::vector<int16_t> clip = TestSignal(size_t(c.frames) * c.channels, 3);
+      std::vector<uint8_t> images[2];
+      for (int along = 0; along < 2; ++along) {
+        AudioEngine engine;
+        LoadClip(engine, c.channels, uint32_t(c.from), clip);
+        ASSERT_EQ(engine.ConvertRate(8000, 256, along ? std::optional(quality) : std::nullopt),
+                  kOk);
+        ContentInfo info;
+        ASSERT_GT(engine.EncodeKivra(1, 0, &info, images[along], quality), 0);
+      }
+      EXPECT_EQ(images[0], images[1]);
+    }
+  }
+}
+
 TEST(ConvertRate, TwoThreadsMatchThePlainSum) {
   // Mixed down as the workflow does, and compared with the sum written out plainly.
   AudioEngine engine;
