@@ -188,8 +188,12 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps,
         const int32_t frames = std::max(converted.frameCount, 0);
         encode = [&codes, made, frames, adpcmBytes,
                   quality = *encodeAlong](const FramesReady& ready) {
-          codes = EncodeClipCodes(made, 1, frames, adpcmBytes, quality, ready);
-          return codes.has_value();
+          try {
+            codes = EncodeClipCodes(made, 1, frames, adpcmBytes, quality, ready);
+            return codes.has_value();  // nothing: the second chain failed
+          } catch (const std::bad_alloc&) {
+            return true;  // no codes now: EncodeKivra makes them, or says it cannot
+          }
         };
       }
       code = ConvertInTwoParts(converter, held, format_, targetRate, taps, *split, options, count,
