@@ -54,6 +54,7 @@ struct Avx2Lanes {
     return static_cast<int32_t>(least);
   }
   Avx2Lanes Broadcast(int k) const { return Splat(v[k]); }
+  int32_t Lane(int k) const { return v[k]; }
   bool Any() const {
     return !__builtin_ia32_ptestz256(__builtin_bit_cast(LongLong4, v),
                                      __builtin_bit_cast(LongLong4, v));

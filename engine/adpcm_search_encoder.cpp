@@ -82,7 +82,8 @@ struct PortableLanes {
     for (int k = 0; k < 4; ++k) least = U(hi)[k] < least ? U(hi)[k] : least;
     return static_cast<int32_t>(least);
   }
-  PortableLanes Broadcast(int k) const { return Splat(k < 4 ? lo[k] : hi[k - 4]); }
+  PortableLanes Broadcast(int k) const { return Splat(Lane(k)); }
+  int32_t Lane(int k) const { return k < 4 ? lo[k] : hi[k - 4]; }
   bool Any() const {
     const Int4 both = lo | hi;
     return (both[0] | both[1] | both[2] | both[3]) != 0;

@@ -13,7 +13,7 @@
 // (wrapping), << and >> (arithmetic) by a constant, ShiftRightLogical, the signed comparisons
 // == > < >= giving all-ones or zero lanes, Select(mask, a, b), signed Min and Max,
 // MinUnsigned, MulLow (the low 32 bits of the product), MinUnsignedAcross(), Any() (a lane is
-// not zero) and Broadcast(k) (lane k in every lane).
+// not zero), Broadcast(k) (lane k in every lane) and Lane(k) (lane k's value).
 
 #include <cstdint>
 
@@ -73,7 +73,6 @@ struct Children {
   alignas(32) int32_t code[kChildren];
   alignas(32) int32_t mergeKey[kChildren];
   alignas(32) int32_t sortKey[kChildren];
-  alignas(32) int32_t rank[kChildren];
   int order[kChildren];
 };
 
@@ -181,9 +180,11 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
       for (int kind = 0; kind < kKinds; ++kind) ranks[kind] = ranks[kind] - (keys[kind] > key);
     }
   }
-  for (int kind = 0; kind < kKinds; ++kind) ranks[kind].Store(children.rank + kind * kWidth);
-#pragma GCC unroll 32
-  for (int i = 0; i < kChildren; ++i) children.order[children.rank[i]] = i;
+  // Read from the registers: a rank stored whole and loaded back lane by lane waits on the store.
+  for (int kind = 0; kind < kKinds; ++kind) {
+#pragma GCC unroll 8
+    for (int k = 0; k < kWidth; ++k) children.order[ranks[kind].Lane(k)] = kind * kWidth + k;
+  }
 }
 
 // The next paths: the cheapest children, passing over any whose merge key a cheaper one has.
@@ -224,8 +225,12 @@ inline void PutCode(uint8_t* out, int32_t i, uint64_t code) {
 inline void Settle(Paths& paths, uint8_t* out, int32_t i) {
   const uint64_t code = paths.codes[0] >> kOldestShift;
   PutCode(out, i, code);
+  // All eight slots, those past count masked off: a loop of fixed length, no branch to guess.
   int agreeing = 0;
-  for (int k = 0; k < paths.count; ++k) agreeing += (paths.codes[k] >> kOldestShift) == code;
+#pragma GCC unroll 8
+  for (int k = 0; k < kWidth; ++k) {
+    agreeing += (k < paths.count) & ((paths.codes[k] >> kOldestShift) == code);
+  }
   if (agreeing == paths.count) return;
   int kept = 0;
   for (int k = 0; k < paths.count; ++k) {
