@@ -57,12 +57,9 @@ constexpr int32_t kProgressStep = 8192;
 // f = (R - E) / 2R. Measured: from the single-precision table R is about twice the standard
 // encoder's E, so f is about a quarter; without the table the coefficients make R several
 // times larger, and the searching encoder's E exceeds R.
-int32_t HeadPermille(int32_t sourceRate, int32_t targetRate, int32_t taps,
-                     std::optional<AdpcmQuality> encodeAlong) {
+int32_t HeadPermille(bool table, bool encodeAlong, AdpcmQuality quality) {
   if (!encodeAlong) return 500;
-  if (*encodeAlong == AdpcmQuality::kHigh) return 100;
-  const int64_t phases = targetRate / std::gcd(sourceRate, targetRate);
-  const bool table = phases <= kTablePhaseLimit && phases * taps / 2 <= kTableSizeLimit;
+  if (quality == AdpcmQuality::kHigh) return 100;
   return table ? 270 : 450;
 }
 
@@ -172,22 +169,21 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps,
     const int32_t reach = std::min<int32_t>(format_.frameCount, heldFrames + (taps & ~1));
     // Codes are made along only for a mono clip: the stereo encoder takes one channel after
     // the other.
-    if (converted.channels != 1) encodeAlong.reset();
+    const bool along = encodeAlong.has_value() && converted.channels == 1;
+    const AdpcmQuality quality = encodeAlong.value_or(AdpcmQuality::kStandard);
     const std::optional<ConversionSplit> split =
-        secondThread_
-            ? PlanConversionSplit(reach, format_.sampleRate, targetRate, taps,
-                                  HeadPermille(format_.sampleRate, targetRate, taps, encodeAlong))
-            : std::nullopt;
+        secondThread_ ? PlanConversionSplit(reach, format_.sampleRate, targetRate, taps,
+                                            HeadPermille(converter.TableInUse(), along, quality))
+                      : std::nullopt;
     std::optional<std::vector<uint8_t>> codes;
     if (split) {
       std::function<bool(const FramesReady&)> encode;
-      if (encodeAlong) {
+      if (along) {
         // As EncodeKivra will see the clip once it is converted.
         const auto adpcmBytes = (static_cast<size_t>(std::max(converted.dataBytes, 0)) + 3) / 4;
         const std::span<const int16_t> made(buffer.data(), buffer.size());
         const int32_t frames = std::max(converted.frameCount, 0);
-        encode = [&codes, made, frames, adpcmBytes,
-                  quality = *encodeAlong](const FramesReady& ready) {
+        encode = [&codes, made, frames, adpcmBytes, quality](const FramesReady& ready) {
           try {
             codes = EncodeClipCodes(made, 1, frames, adpcmBytes, quality, ready);
             return codes.has_value();  // nothing: the second chain failed
@@ -214,7 +210,7 @@ int32_t AudioEngine::ConvertRate(int32_t targetRate, int32_t taps,
       if (chain->Read(buffer.empty() ? &none : buffer.data(), count) != count) return kFailed;
     }
 
-    if (code == kOk && codes) codes_ = Codes{*encodeAlong, std::move(*codes)};
+    if (code == kOk && codes) codes_ = Codes{quality, std::move(*codes)};
     samples_ = std::move(buffer);
     format_.sampleRate = converted.sampleRate;
     format_.channels = converted.channels;

@@ -21,6 +21,9 @@ class RateConverter : public SampleSource {
   // 0, or -1 with channels set to 0 when a resampler refuses the arguments.
   int32_t Setup(int32_t targetRate, int32_t taps, int32_t tablePhaseLimit, int32_t tableSizeLimit);
 
+  // Whether the coefficients come from the single-precision table (after Setup).
+  bool TableInUse() const { return left_ != nullptr && left_->TableInUse(); }
+
   // frames counts frames: for stereo dst must hold twice as many samples.
   int32_t Read(int16_t* dst, int32_t frames) override;
   int32_t ReadBytes(uint8_t*, int32_t) override { return -1; }
