@@ -10,6 +10,8 @@ namespace {
 typedef int32_t Int8 __attribute__((vector_size(32)));
 typedef uint32_t Uint8 __attribute__((vector_size(32)));
 typedef long long LongLong4 __attribute__((vector_size(32)));
+typedef short Short16 __attribute__((vector_size(32)));
+typedef char Char32 __attribute__((vector_size(32)));
 
 // Eight lanes in one vector.
 struct Avx2Lanes {
@@ -53,8 +55,20 @@ struct Avx2Lanes {
     for (int k = 1; k < 8; ++k) least = U(v)[k] < least ? U(v)[k] : least;
     return static_cast<int32_t>(least);
   }
+  // The four comparisons packed to one byte a lane, their signs gathered into one word.
+  static int CountBelow(const Avx2Lanes (&v)[4], Avx2Lanes x) {
+    const LongLong4 low =
+        __builtin_bit_cast(LongLong4, __builtin_ia32_packssdw256(v[0].v < x.v, v[1].v < x.v));
+    const LongLong4 high =
+        __builtin_bit_cast(LongLong4, __builtin_ia32_packssdw256(v[2].v < x.v, v[3].v < x.v));
+    return __builtin_popcount(static_cast<unsigned>(__builtin_ia32_pmovmskb256(__builtin_bit_cast(
+        Char32, __builtin_ia32_packsswb256(__builtin_bit_cast(Short16, low),
+                                           __builtin_bit_cast(Short16, high))))));
+  }
+  static Avx2Lanes Lookup(Avx2Lanes table, Avx2Lanes index) {
+    return {__builtin_ia32_permvarsi256(table.v, index.v)};
+  }
   Avx2Lanes Broadcast(int k) const { return Splat(v[k]); }
-  int32_t Lane(int k) const { return v[k]; }
   bool Any() const {
     return !__builtin_ia32_ptestz256(__builtin_bit_cast(LongLong4, v),
                                      __builtin_bit_cast(LongLong4, v));

@@ -82,6 +82,23 @@ struct PortableLanes {
     for (int k = 0; k < 4; ++k) least = U(hi)[k] < least ? U(hi)[k] : least;
     return static_cast<int32_t>(least);
   }
+  static int CountBelow(const PortableLanes (&v)[4], PortableLanes x) {
+    const PortableLanes negated = ((v[0] < x) + (v[1] < x)) + ((v[2] < x) + (v[3] < x));
+    const Int4 both = negated.lo + negated.hi;
+    return -(both[0] + both[1] + both[2] + both[3]);
+  }
+  // Lane k of the result is table's lane index[k] (0 to 7): a tree of selects on the bits.
+  static PortableLanes Lookup(PortableLanes table, PortableLanes index) {
+    const PortableLanes one = Splat(1);
+    const PortableLanes bit0 = (index & one) == one;
+    const PortableLanes bit1 = (index & Splat(2)) == Splat(2);
+    const PortableLanes bit2 = (index & Splat(4)) == Splat(4);
+    PortableLanes pairs[4];
+    for (int k = 0; k < 4; ++k) {
+      pairs[k] = Select(bit0, table.Broadcast(2 * k + 1), table.Broadcast(2 * k));
+    }
+    return Select(bit2, Select(bit1, pairs[3], pairs[2]), Select(bit1, pairs[1], pairs[0]));
+  }
   PortableLanes Broadcast(int k) const { return Splat(Lane(k)); }
   int32_t Lane(int k) const { return k < 4 ? lo[k] : hi[k - 4]; }
   bool Any() const {

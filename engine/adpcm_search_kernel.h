@@ -13,7 +13,9 @@
 // (wrapping), << and >> (arithmetic) by a constant, ShiftRightLogical, the signed comparisons
 // == > < >= giving all-ones or zero lanes, Select(mask, a, b), signed Min and Max,
 // MinUnsigned, MulLow (the low 32 bits of the product), MinUnsignedAcross(), Any() (a lane is
-// not zero), Broadcast(k) (lane k in every lane) and Lane(k) (lane k's value).
+// not zero), Broadcast(k) (lane k in every lane), Lookup(table, index) (lane k takes the table's
+// lane index[k], 0 to 7) and CountBelow(v, x) (how many lanes of the four vectors v are below
+// x's lanes, which are all alike).
 
 #include <cstdint>
 
@@ -72,7 +74,6 @@ struct Children {
   alignas(32) int32_t cost[kChildren];
   alignas(32) int32_t code[kChildren];
   alignas(32) int32_t mergeKey[kChildren];
-  alignas(32) int32_t sortKey[kChildren];
   int order[kChildren];
 };
 
@@ -114,6 +115,9 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
               (((magnitude >= q5) + (magnitude >= q6)) + (magnitude >= q7)));
   const L eighth = step >> 3;
   const L half = step >> 1;
+  alignas(32) static constexpr int32_t kMultipliers[kWidth] = {230, 230, 230, 230,
+                                                               307, 409, 512, 614};
+  const L multipliers = L::Load(kMultipliers);
   L costs[kKinds];
   L cheapest = L::Splat(kNotTried);
   for (int kind = 0; kind < kKinds; ++kind) {
@@ -135,9 +139,7 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
     change = (change ^ negative) - negative;
     const L newPredictor = L::Max(L::Min(predictor + change, L::Splat(32767)), L::Splat(-32768));
     // The step multipliers: 230 for magnitudes 0 to 3, then 307, 409, 512 and 614.
-    const L scale =
-        L::Select(m < L::Splat(4), L::Splat(230),
-                  L::Splat(307) + L::MulLow(L::Splat(102), m - L::Splat(4)) - (m >= L::Splat(6)));
+    const L scale = L::Lookup(multipliers, m);
     const L newStep = L::Max(L::Min(L::MulLow(step, scale) >> 8, L::Splat(24576)), L::Splat(127));
     const L error = x - newPredictor;
     const L squared =
@@ -168,22 +170,15 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
                                  L::MinUnsigned(costs[kind] - least, L::Splat(kMaxCost)));
     relative.Store(children.cost + kind * kWidth);
     keys[kind] = (relative << 5) | (lane + L::Splat(kind * kWidth));
-    keys[kind].Store(children.sortKey + kind * kWidth);
   }
   // A child's place in cost order is the number of children with a smaller key; the keys all
-  // differ, so counting sorts them without a branch.
-  L ranks[kKinds] = {zero, zero, zero, zero};
-  for (int from = 0; from < kKinds; ++from) {
-#pragma GCC unroll 8
-    for (int k = 0; k < kWidth; ++k) {
-      const L key = keys[from].Broadcast(k);
-      for (int kind = 0; kind < kKinds; ++kind) ranks[kind] = ranks[kind] - (keys[kind] > key);
-    }
-  }
-  // Read from the registers: a rank stored whole and loaded back lane by lane waits on the store.
+  // differ, so counting sorts them without a branch. Each count comes out as a number, ready to
+  // place the child: counts gathered in vectors would have to be taken out lane by lane.
   for (int kind = 0; kind < kKinds; ++kind) {
 #pragma GCC unroll 8
-    for (int k = 0; k < kWidth; ++k) children.order[ranks[kind].Lane(k)] = kind * kWidth + k;
+    for (int k = 0; k < kWidth; ++k) {
+      children.order[L::CountBelow(keys, keys[kind].Broadcast(k))] = kind * kWidth + k;
+    }
   }
 }
 
