@@ -47,8 +47,9 @@ struct Avx2Lanes {
   }
   static Avx2Lanes Min(Avx2Lanes a, Avx2Lanes b) { return {a.v < b.v ? a.v : b.v}; }
   static Avx2Lanes Max(Avx2Lanes a, Avx2Lanes b) { return {a.v > b.v ? a.v : b.v}; }
+  // Spelled out: GCC makes the conditional form a comparison and a blend around the minimum.
   static Avx2Lanes MinUnsigned(Avx2Lanes a, Avx2Lanes b) {
-    return {Wrap(U(a.v) < U(b.v) ? U(a.v) : U(b.v))};
+    return {__builtin_ia32_pminud256(a.v, b.v)};
   }
   int32_t MinUnsignedAcross() const {
     uint32_t least = U(v)[0];

@@ -110,9 +110,11 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
   const L q5 = q4 + q;
   const L q6 = q3 + q3;
   const L q7 = q4 + q3;
+  // Seven less one for each multiple above the magnitude: a comparison as the processor has it.
   const L nearest =
-      zero - (((magnitude >= q) + (magnitude >= q2)) + ((magnitude >= q3) + (magnitude >= q4)) +
-              (((magnitude >= q5) + (magnitude >= q6)) + (magnitude >= q7)));
+      L::Splat(7) +
+      ((((q > magnitude) + (q2 > magnitude)) + ((q3 > magnitude) + (q4 > magnitude))) +
+       (((q5 > magnitude) + (q6 > magnitude)) + (q7 > magnitude)));
   const L eighth = step >> 3;
   const L half = step >> 1;
   alignas(32) static constexpr int32_t kMultipliers[kWidth] = {230, 230, 230, 230,
