@@ -9,9 +9,9 @@ namespace pelorin {
 // Encodes signed 16-bit PCM of one channel as 4-bit ADPCM in AdpcmEncoder's layout, for the
 // same decoder, choosing the codes by a search instead of one sample at a time. It follows the
 // eight code sequences whose reconstruction has the least squared error so far (of those that
-// lead to clearly different decoder states), extends each by four codes at every sample, and
-// settles a code 15 samples after it, as the cheapest sequence has it then. Integer arithmetic
-// and fixed memory; 10 to 20 times the standard encoder's time.
+// lead to clearly different decoder states), extends each by up to four codes at every sample,
+// and settles a code 15 samples after it, as the cheapest sequence has it then. Integer
+// arithmetic and fixed memory; 10 to 20 times the standard encoder's time.
 class AdpcmSearchEncoder {
  public:
   // The code the search runs on; both give the same codes.
