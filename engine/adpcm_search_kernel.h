@@ -48,6 +48,12 @@ constexpr int kChildren = kWidth * kKinds;
 // child left out is one less to rank.
 constexpr int kTriedFrom[kKinds] = {kWidth, kWidth / 2, kWidth, 1};
 constexpr int kRanked = kTriedFrom[0] + kTriedFrom[1] + kTriedFrom[2] + kTriedFrom[3];
+// Ties of cost go by these tags: by kind, then by path. The children never tried come after
+// all others, so that each of the first kRanked places of the order is written every time.
+alignas(32) constexpr int32_t kTags[kKinds][kWidth] = {{0, 1, 2, 3, 4, 5, 6, 7},
+                                                       {8, 9, 10, 11, 21, 22, 23, 24},
+                                                       {12, 13, 14, 15, 16, 17, 18, 19},
+                                                       {20, 25, 26, 27, 28, 29, 30, 31}};
 constexpr int kDelay = 16;  // codes a path remembers: 16 nibbles in 64 bits
 constexpr int kOldestShift = 4 * (kDelay - 1);
 
@@ -73,7 +79,7 @@ struct Paths {
 };
 
 // Every path's children: child kind x kWidth + k extends path k. Costs are relative to the
-// cheapest child; order lists the children cheapest first (equal costs by index).
+// cheapest child; order lists the children cheapest first (equal costs by kTags).
 struct Children {
   alignas(32) int32_t predictor[kChildren];
   alignas(32) int32_t step[kChildren];
@@ -178,7 +184,7 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
     const L relative = L::Select(costs[kind] == L::Splat(kNotTried), L::Splat(kNoPath),
                                  L::MinUnsigned(costs[kind] - least, L::Splat(kMaxCost)));
     relative.Store(children.cost + kind * kWidth);
-    keys[kind] = (relative << 5) | (lane + L::Splat(kind * kWidth));
+    keys[kind] = (relative << 5) | L::Load(kTags[kind]);
   }
   // A child's place in cost order is the number of children with a smaller key; the keys all
   // differ, so counting sorts them without a branch. Each count comes out as a number, ready to
