@@ -51,10 +51,11 @@ struct Avx2Lanes {
   static Avx2Lanes MinUnsigned(Avx2Lanes a, Avx2Lanes b) {
     return {__builtin_ia32_pminud256(a.v, b.v)};
   }
-  int32_t MinUnsignedAcross() const {
-    uint32_t least = U(v)[0];
-    for (int k = 1; k < 8; ++k) least = U(v)[k] < least ? U(v)[k] : least;
-    return static_cast<int32_t>(least);
+  // The least lane in every lane: halves, then quarters, then pairs swapped, all in registers.
+  Avx2Lanes MinUnsignedAcross() const {
+    Avx2Lanes m = MinUnsigned(*this, {__builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3)});
+    m = MinUnsigned(m, {__builtin_shufflevector(m.v, m.v, 2, 3, 0, 1, 6, 7, 4, 5)});
+    return MinUnsigned(m, {__builtin_shufflevector(m.v, m.v, 1, 0, 3, 2, 5, 4, 7, 6)});
   }
   // The four comparisons packed to one byte a lane, their signs gathered into one word.
   static int CountBelow(const Avx2Lanes (&v)[4], Avx2Lanes x) {

@@ -76,11 +76,11 @@ struct PortableLanes {
     return {Wrap(U(a.lo) < U(b.lo) ? U(a.lo) : U(b.lo)),
             Wrap(U(a.hi) < U(b.hi) ? U(a.hi) : U(b.hi))};
   }
-  int32_t MinUnsignedAcross() const {
+  PortableLanes MinUnsignedAcross() const {
     uint32_t least = U(lo)[0];
     for (int k = 1; k < 4; ++k) least = U(lo)[k] < least ? U(lo)[k] : least;
     for (int k = 0; k < 4; ++k) least = U(hi)[k] < least ? U(hi)[k] : least;
-    return static_cast<int32_t>(least);
+    return Splat(static_cast<int32_t>(least));
   }
   static int CountBelow(const PortableLanes (&v)[4], PortableLanes x) {
     const PortableLanes negated = ((v[0] < x) + (v[1] < x)) + ((v[2] < x) + (v[3] < x));

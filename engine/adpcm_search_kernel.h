@@ -12,10 +12,10 @@
 // L provides: Splat(v), Load(p) and Store(p) of eight values, LaneIndex() (0 to 7), + - & | ^
 // (wrapping), << and >> (arithmetic) by a constant, ShiftRightLogical, the signed comparisons
 // == > < >= giving all-ones or zero lanes, Select(mask, a, b), signed Min and Max,
-// MinUnsigned, MulLow (the low 32 bits of the product), MinUnsignedAcross(), Any() (a lane is
-// not zero), Broadcast(k) (lane k in every lane), Lookup(table, index) (lane k takes the table's
-// lane index[k], 0 to 7) and CountBelow(v, x) (how many lanes of the four vectors v are below
-// x's lanes, which are all alike).
+// MinUnsigned, MulLow (the low 32 bits of the product), MinUnsignedAcross() (the least lane in
+// every lane), Any() (a lane is not zero), Broadcast(k) (lane k in every lane), Lookup(table,
+// index) (lane k takes the table's lane index[k], 0 to 7) and CountBelow(v, x) (how many lanes of
+// the four vectors v are below x's lanes, which are all alike).
 
 #include <cstdint>
 
@@ -168,17 +168,22 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
   }
   // Children of one path often share a merge key (the magnitudes 0 to 3 share a step): the
   // dearer of two (the higher kind on a tie) could never be chosen, and dropping it here keeps
-  // the serial walk in Choose short.
+  // the serial walk in Choose short. Sharing a key is transitive, so every pair is judged on
+  // the costs as they were, side by side: the cheapest of each set of twins stays all the same.
+  L dropped[3] = {zero, zero, zero};
   for (int a = 0; a < 2; ++a) {
     for (int b = a + 1; b < 3; ++b) {
       const L twins =
           L::Load(children.mergeKey + a * kWidth) == L::Load(children.mergeKey + b * kWidth);
       const L aWins = L::MinUnsigned(costs[a], costs[b]) == costs[a];
-      costs[b] = L::Select(twins & aWins, L::Splat(kNotTried), costs[b]);
-      costs[a] = L::Select(twins & (aWins ^ L::Splat(-1)), L::Splat(kNotTried), costs[a]);
+      dropped[b] = dropped[b] | (twins & aWins);
+      dropped[a] = dropped[a] | (twins & (aWins ^ L::Splat(-1)));
     }
   }
-  const L least = L::Splat(cheapest.MinUnsignedAcross());
+  for (int kind = 0; kind < 3; ++kind) {
+    costs[kind] = L::Select(dropped[kind], L::Splat(kNotTried), costs[kind]);
+  }
+  const L least = cheapest.MinUnsignedAcross();
   L keys[kKinds];
   for (int kind = 0; kind < kKinds; ++kind) {
     const L relative = L::Select(costs[kind] == L::Splat(kNotTried), L::Splat(kNoPath),
