@@ -57,9 +57,9 @@ alignas(32) constexpr int32_t kTags[kKinds][kWidth] = {{0, 1, 2, 3, 4, 5, 6, 7},
 constexpr int kDelay = 16;  // codes a path remembers: 16 nibbles in 64 bits
 constexpr int kOldestShift = 4 * (kDelay - 1);
 
-// A cost is a squared error summed relative to the cheapest path, which is 0 after every
-// sample. A path more than kMaxCost behind it has no chance left and is held at kMaxCost; the
-// cap keeps a cost, shifted left by 5 and tagged with its child's index, below 2^31.
+// A cost is a squared error summed, relative to a floor under the cheapest path's (see Extend).
+// A path more than kMaxCost above the floor has no chance left and is held at kMaxCost; the cap
+// keeps a cost, shifted left by 5 and tagged, below 2^31.
 constexpr int32_t kMaxCost = (1 << 26) - 2;
 constexpr int32_t kNoPath = kMaxCost + 1;
 // A squared error is below 2^32. Capped so that a path's cost plus it stays below 2^32 - 1,
@@ -78,8 +78,8 @@ struct Paths {
   int count;
 };
 
-// Every path's children: child kind x kWidth + k extends path k. Costs are relative to the
-// cheapest child; order lists the children cheapest first (equal costs by kTags).
+// Every path's children: child kind x kWidth + k extends path k. Order lists the children
+// cheapest first (equal costs by kTags).
 struct Children {
   alignas(32) int32_t predictor[kChildren];
   alignas(32) int32_t step[kChildren];
@@ -133,7 +133,17 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
                                                                307, 409, 512, 614};
   const L multipliers = L::Load(kMultipliers);
   L costs[kKinds];
-  L cheapest = L::Splat(kNotTried);
+  // A floor under every child's cost, ready long before the costs are: the least over the paths
+  // of a path's cost plus the square of how far short of the sample its largest change falls
+  // (every code moves toward the sample, none further than the largest magnitude). Costs are
+  // taken relative to it: the least cost itself comes last, and finding it across the lanes
+  // would hold up every sample.
+  const L shortfall = L::Max(magnitude - (eighth + q + half + step), zero);
+  const L bound = L::Select(live,
+                            cost + L::MinUnsigned(L::MulLow(shortfall, shortfall),
+                                                  L::Splat(static_cast<int32_t>(kMaxError))),
+                            L::Splat(kNotTried));
+  const L base = bound.MinUnsignedAcross();
   for (int kind = 0; kind < kKinds; ++kind) {
     L m = L::Splat(7);
     L tried = live & (nearest < L::Splat(6));
@@ -160,7 +170,6 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
     const L squared =
         L::MinUnsigned(L::MulLow(error, error), L::Splat(static_cast<int32_t>(kMaxError)));
     costs[kind] = L::Select(tried, cost + squared, L::Splat(kNotTried));
-    cheapest = L::MinUnsigned(cheapest, costs[kind]);
     newPredictor.Store(children.predictor + kind * kWidth);
     newStep.Store(children.step + kind * kWidth);
     ((negative & L::Splat(8)) | m).Store(children.code + kind * kWidth);
@@ -183,11 +192,10 @@ void Extend(const Paths& paths, int32_t sample, Children& children) {
   for (int kind = 0; kind < 3; ++kind) {
     costs[kind] = L::Select(dropped[kind], L::Splat(kNotTried), costs[kind]);
   }
-  const L least = cheapest.MinUnsignedAcross();
   L keys[kKinds];
   for (int kind = 0; kind < kKinds; ++kind) {
     const L relative = L::Select(costs[kind] == L::Splat(kNotTried), L::Splat(kNoPath),
-                                 L::MinUnsigned(costs[kind] - least, L::Splat(kMaxCost)));
+                                 L::MinUnsigned(costs[kind] - base, L::Splat(kMaxCost)));
     relative.Store(children.cost + kind * kWidth);
     keys[kind] = (relative << 5) | L::Load(kTags[kind]);
   }
