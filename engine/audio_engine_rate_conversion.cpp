@@ -56,10 +56,11 @@ constexpr int32_t kProgressStep = 8192;
 // second converts the rest: with conversion work R and encoding work E both end together at
 // f = (R - E) / 2R. Measured: from the single-precision table R is about twice the standard
 // encoder's E, so f is about a quarter; without the table the coefficients make R several
-// times larger, and the searching encoder's E exceeds R.
+// times larger. The searching encoder's E exceeds R several times over: the first chain then
+// converts only enough to keep the encoder busy while the second starts.
 int32_t HeadPermille(bool table, bool encodeAlong, AdpcmQuality quality) {
   if (!encodeAlong) return 500;
-  if (quality == AdpcmQuality::kHigh) return 100;
+  if (quality == AdpcmQuality::kHigh) return 20;
   return table ? 270 : 450;
 }
 
