@@ -6,7 +6,8 @@
 #   b  60 s, 22254 Hz, 16-bit mono (a rate pair without a coefficient table)
 #   c  10 min, 44100 Hz, 16-bit stereo
 #
-# and a batch of 100 files of 20 s (44100 Hz stereo), converted with -j 1 and -j 2.
+# a once more with --quality high, and a batch of 100 files of 20 s (44100 Hz stereo),
+# converted with -j 1 and -j 2.
 # The programs run alternately, RUNS times each per input, after one warm-up run each.
 # Printed: median wall and CPU (user + system) times, peak resident memory, the stage
 # breakdown of a (bench/stage-benchmark), and the ratios to check:
@@ -15,6 +16,7 @@
 #   pelorin / sox on a, wall time      target at most 0.4
 #   pelorin on b / pelorin on a        target at most 1.5
 #   pelorin on c / pelorin on a        target at most 10 (per second of output no slower)
+#   pelorin on a, high / standard      target at most 3
 #   batch -j 2 / -j 1, wall time       target at most 0.6
 #
 # With -B OTHER_BUILD a second pelorin-cli (an earlier build, say) is timed in the same runs,
@@ -90,6 +92,8 @@ one() {
   local tool=$1 input=$2
   if [[ $tool == sox ]]; then
     run "$tool-$input" sox "$work/$input.wav" -c 1 -r 8000 -e oki-adpcm "$work/out.vox"
+  elif [[ $input == a-high ]]; then
+    run "$tool-$input" "$tool" convert --rate 8000 --quality high -o "$work/out.mmf" "$work/a.wav"
   else
     run "$tool-$input" "$tool" convert --rate 8000 -o "$work/out.mmf" "$work/$input.wav"
   fi
@@ -109,6 +113,7 @@ for ((i = 1; i <= runs; i++)); do
   for input in a b c; do
     for tool in "${tools[@]}"; do one "$tool" "$input"; done
   done
+  for tool in "${tools[@]}"; do [[ $tool == sox ]] || one "$tool" a-high; done
 done
 echo
 batch_runs=$(((runs + 1) / 2))
@@ -121,14 +126,25 @@ for ((i = 1; i <= batch_runs; i++)); do
 done
 echo
 
-declare -A describe=([a]="60 s 44100 Hz stereo" [b]="60 s 22254 Hz mono" [c]="10 min 44100 Hz stereo")
+declare -A describe=([a]="60 s 44100 Hz stereo" [b]="60 s 22254 Hz mono" [c]="10 min 44100 Hz stereo"
+  [a-high]="a, --quality high")
 printf '\n%-5s %-24s' input description
 for tool in "${tools[@]}"; do printf ' %11s %11s' "${tool}_wall" "${tool}_cpu"; done
 printf ' %9s\n' "peak_MB"
-for input in a b c; do
-  printf '%-5s %-24s' "$input" "${describe[$input]}"
-  for tool in "${tools[@]}"; do printf ' %11s %11s' "$(ms "$tool-$input.wall")" "$(ms "$tool-$input.cpu")"; done
-  printf ' %9s\n' "$(median "$work/pelorin-$input.kb" | awk '{ printf "%.1f", $1 / 1024 }')"
+for input in a b c a-high; do
+  printf '%-5s %-24s' "${input%-high}" "${describe[$input]}"
+  for tool in "${tools[@]}"; do
+    if [[ -f $work/$tool-$input.wall ]]; then
+      printf ' %11s %11s' "$(ms "$tool-$input.wall")" "$(ms "$tool-$input.cpu")"
+    else
+      printf ' %11s %11s' - -
+    fi
+  done
+  if [[ -f $work/pelorin-$input.kb ]]; then
+    printf ' %9s\n' "$(median "$work/pelorin-$input.kb" | awk '{ printf "%.1f", $1 / 1024 }')"
+  else
+    printf ' %9s\n' -
+  fi
 done
 for batch in pelorin-batch-j1 pelorin-batch-j2 before-batch-default; do
   [[ -f $work/$batch.wall ]] || continue
@@ -147,11 +163,12 @@ ratio() { echo "$1 $2" | awk '{ printf "%.2f", $1 / $2 }'; }
 verdict() { awk -v v="$1" -v limit="$2" 'BEGIN { print (v <= limit) ? "met" : "MISSED" }'; }
 report() {
   local tool=$1
-  local cpu wall rate long batch="-"
+  local cpu wall rate long high batch="-"
   cpu=$(ratio "$(ms "$tool-a.cpu")" "$(ms sox-a.cpu)")
   wall=$(ratio "$(ms "$tool-a.wall")" "$(ms sox-a.wall)")
   rate=$(ratio "$(ms "$tool-b.wall")" "$(ms "$tool-a.wall")")
   long=$(ratio "$(ms "$tool-c.wall")" "$(ms "$tool-a.wall")")
+  high=$(ratio "$(ms "$tool-a-high.wall")" "$(ms "$tool-a.wall")")
   [[ -f $work/$tool-batch-j2.wall ]] &&
     batch=$(ratio "$(ms "$tool-batch-j2.wall")" "$(ms "$tool-batch-j1.wall")")
   echo
@@ -160,6 +177,7 @@ report() {
   echo "  wall time / sox, 60 s 44100 Hz stereo:   $wall  (target at most 0.4: $(verdict "$wall" 0.4))"
   echo "  22254 Hz mono / 44100 Hz stereo:         $rate  (target at most 1.5: $(verdict "$rate" 1.5))"
   echo "  10 min / 60 s, 44100 Hz stereo:          $long  (target at most 10: $(verdict "$long" 10))"
+  echo "  --quality high / standard, 60 s stereo:  $high  (target at most 3: $(verdict "$high" 3))"
   [[ $batch != - ]] &&
     echo "  batch -j 2 / -j 1, wall time:            $batch  (target at most 0.6: $(verdict "$batch" 0.6))"
   return 0
