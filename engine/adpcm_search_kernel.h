@@ -57,9 +57,9 @@ alignas(32) constexpr int32_t kTags[kKinds][kWidth] = {{0, 1, 2, 3, 4, 5, 6, 7},
 constexpr int kDelay = 16;  // codes a path remembers: 16 nibbles in 64 bits
 constexpr int kOldestShift = 4 * (kDelay - 1);
 
-// A cost is a squared error summed, relative to a floor under the cheapest path's (see Extend).
-// A path more than kMaxCost above the floor has no chance left and is held at kMaxCost; the cap
-// keeps a cost, shifted left by 5 and tagged, below 2^31.
+// A cost is a sum of squared errors, taken relative to a floor at or below the cheapest path's
+// (see Extend). A path more than kMaxCost above the floor has no chance left and is held at
+// kMaxCost; the cap keeps a cost, shifted left by 5 and tagged, below 2^31.
 constexpr int32_t kMaxCost = (1 << 26) - 2;
 constexpr int32_t kNoPath = kMaxCost + 1;
 // A squared error is below 2^32. Capped so that a path's cost plus it stays below 2^32 - 1,
@@ -78,8 +78,8 @@ struct Paths {
   int count;
 };
 
-// Every path's children: child kind x kWidth + k extends path k. Order lists the children
-// cheapest first (equal costs by kTags).
+// Every path's children: child kind x kWidth + k extends path k. The first kRanked places of
+// order list the children that may be tried, cheapest first (equal costs by kTags).
 struct Children {
   alignas(32) int32_t predictor[kChildren];
   alignas(32) int32_t step[kChildren];
